@@ -1,0 +1,49 @@
+# Shared by scripts/run, scripts/test and bench/run. Source it; do not run it.
+
+repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Installs the Debian packages among "$@" that are missing, with apt-get.
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
+}
+
+# What building the Windows program and running it under Wine needs.
+windows_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine
+                  googletest fonts-freefont-ttf)
+
+# What the host build of the rules and the fuzzer needs.
+host_packages=(cmake make clang libclang-rt-14-dev googletest)
+
+# wine_in PREFIX ARGS...: runs Wine in PREFIX, quietly.
+wine_in() {
+    local prefix=$1
+    shift
+    WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        /usr/lib/wine/wine64 "$@"
+}
+
+# seed_driver_registry PREFIX: the driver configuration the utility shows when the machine
+# has no real one: two adapters, first port COM3, extended mode off on adapter 1 and on
+# on adapter 2. Values already there (say, from an earlier Apply) are kept.
+seed_driver_registry() {
+    local prefix=$1
+    local service='HKLM\SYSTEM\CurrentControlSet\Services\BORVEX'
+    if ! wine_in "$prefix" reg query "$service\\Parameters" >/dev/null 2>&1; then
+        wine_in "$prefix" reg add "$service" /v MaxAdapter /t REG_DWORD /d 2 /f >/dev/null
+        wine_in "$prefix" reg add "$service\\Parameters" /v StartNum0 /t REG_DWORD /d 3 /f >/dev/null
+        wine_in "$prefix" reg add "$service\\Parameters" /v ExtMode0 /t REG_DWORD /d 0 /f >/dev/null
+        wine_in "$prefix" reg add "$service\\Parameters" /v ExtMode1 /t REG_DWORD /d 1 /f >/dev/null
+    fi
+}
