@@ -1,0 +1,150 @@
+#include "framework/app_message.h"
+
+#include "framework/application.h"
+#include "framework/exchange.h"
+#include "framework/framework_ids.h"
+#include "framework/placeholders.h"
+#include "framework/string_resource.h"
+
+#include <new>
+#include <optional>
+
+namespace framework {
+
+namespace {
+
+// Longest template FormatPlaceholders loads, and longest own text of a failure reported.
+constexpr std::size_t kMaxTemplate = 255;
+constexpr std::size_t kMaxFailureText = 511;
+
+constexpr UINT kButtonSetMask = MB_TYPEMASK;
+constexpr UINT kIconMask = MB_ICONMASK;
+
+// The window that owns an application-level box: the main window, or the pop-up of it that
+// was active last, never a child.
+HWND FindMessageOwner() {
+    const CApplication* application = CApplication::Current();
+    const CWindow* mainWindow = application != nullptr ? application->MainWindow() : nullptr;
+    HWND owner = mainWindow != nullptr ? mainWindow->Handle() : nullptr;
+    if (owner == nullptr) {
+        return nullptr;
+    }
+    owner = ::GetLastActivePopup(owner);
+    while (owner != nullptr && (::GetWindowLongPtrA(owner, GWL_STYLE) & WS_CHILD) != 0) {
+        owner = ::GetParent(owner);
+    }
+    return owner;
+}
+
+HWND TopLevelOf(HWND window) {
+    HWND topLevel = window;
+    for (HWND parent = ::GetParent(topLevel); parent != nullptr; parent = ::GetParent(parent)) {
+        topLevel = parent;
+    }
+    return topLevel;
+}
+
+// Keeps the owner's top-level window disabled while a box is open, when it is a window
+// other than the owner itself (the box disables its owner on its own).
+class DisabledTopLevel {
+public:
+    explicit DisabledTopLevel(HWND owner) {
+        if (owner == nullptr) {
+            return;
+        }
+        HWND topLevel = TopLevelOf(owner);
+        if (topLevel != owner && ::IsWindowEnabled(topLevel)) {
+            m_window = topLevel;
+            ::EnableWindow(m_window, FALSE);
+        }
+    }
+    ~DisabledTopLevel() {
+        if (m_window != nullptr) {
+            ::EnableWindow(m_window, TRUE);
+        }
+    }
+    DisabledTopLevel(const DisabledTopLevel&) = delete;
+    DisabledTopLevel& operator=(const DisabledTopLevel&) = delete;
+
+private:
+    HWND m_window = nullptr;
+};
+
+// Sets the application's help context for the life of a box, when it has a help id.
+class PromptHelpContext {
+public:
+    explicit PromptHelpContext(UINT helpId) : m_application(CApplication::Current()) {
+        if (helpId != 0 && m_application != nullptr) {
+            m_previous = m_application->HelpContext();
+            m_application->SetHelpContext(HID_BASE_PROMPT + helpId);
+        }
+    }
+    ~PromptHelpContext() {
+        if (m_previous) {
+            m_application->SetHelpContext(*m_previous);
+        }
+    }
+    PromptHelpContext(const PromptHelpContext&) = delete;
+    PromptHelpContext& operator=(const PromptHelpContext&) = delete;
+
+private:
+    CApplication* m_application;
+    std::optional<DWORD> m_previous;
+};
+
+bool IsLeadByte(char byte) {
+    return ::IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE;
+}
+
+} // namespace
+
+int ShowAppMessage(std::string_view text, UINT style, UINT helpId) {
+    const HWND owner = FindMessageOwner();
+    DisabledTopLevel disabled(owner);
+    PromptHelpContext helpContext(helpId);
+
+    // Boxes with only OK, or a question of the OK/Cancel or Yes/No kind, get the
+    // exclamation icon when the caller gave none.
+    const UINT buttons = style & kButtonSetMask;
+    if ((style & kIconMask) == 0 && (buttons == MB_OK || buttons == MB_OKCANCEL ||
+                                     buttons == MB_YESNOCANCEL || buttons == MB_YESNO)) {
+        style |= MB_ICONEXCLAMATION;
+    }
+
+    const CApplication* application = CApplication::Current();
+    const std::string caption = application != nullptr ? application->AppName() : std::string();
+    const std::string terminated(text);
+    return ::MessageBoxA(owner, terminated.c_str(), caption.c_str(), style);
+}
+
+int ShowAppMessage(UINT textId, UINT style, UINT helpId) {
+    if (helpId == static_cast<UINT>(-1)) {
+        helpId = textId;
+    }
+    return ShowAppMessage(LoadStringResource(textId), style, helpId);
+}
+
+std::string FormatPlaceholders(UINT templateId, std::string_view first, std::string_view second) {
+    const std::string templateText = LoadStringResource(templateId, kMaxTemplate);
+    return ReplacePlaceholders(templateText, first, second, &IsLeadByte);
+}
+
+void ReportFailure(const std::exception_ptr& failure, UINT style, UINT fallbackId) {
+    std::optional<std::string> text;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Failure& known) {
+        text = known.GetErrorMessage(kMaxFailureText);
+    } catch (const std::bad_alloc&) {
+        text = OutOfMemory().GetErrorMessage(kMaxFailureText);
+    } catch (...) {
+        // Anything else brings no text of its own.
+    }
+    if (text && !text->empty()) {
+        ShowAppMessage(*text, style, 0);
+    } else {
+        ShowAppMessage(LoadStringResource(fallbackId), style, 0);
+    }
+}
+
+} // namespace framework

@@ -1,0 +1,158 @@
+#include "framework/exchange.h"
+
+#include "framework/app_message.h"
+#include "framework/framework_ids.h"
+#include "framework/integer_text.h"
+#include "framework/string_resource.h"
+
+#include <array>
+#include <new>
+
+namespace framework {
+
+namespace {
+
+// An integer field's text is read into 32 characters: only its first 31 count.
+constexpr std::size_t kIntegerTextBuffer = 32;
+// SetTextIfChanged compares against at most this many characters of the current text.
+constexpr std::size_t kCompareTextBuffer = 256;
+// The check-box states: unchecked, checked, indeterminate.
+constexpr std::int32_t kHighestCheckState = BST_INDETERMINATE;
+
+thread_local HWND t_notificationLockout = nullptr;
+
+} // namespace
+
+std::optional<std::string> StringTableFailure::GetErrorMessage(std::size_t maxChars) const {
+    if (!m_text) {
+        m_text = LoadStringResource(m_textId, kMaxOwnText);
+    }
+    if (m_text->empty()) {
+        return std::nullopt;
+    }
+    return m_text->substr(0, maxChars);
+}
+
+UnsupportedOperation::UnsupportedOperation() : StringTableFailure(IDS_UNSUPPORTED_OPERATION) {}
+
+OutOfMemory::OutOfMemory() : StringTableFailure(IDS_OUT_OF_MEMORY) {}
+
+NotificationLockout::NotificationLockout(HWND window) : m_previous(t_notificationLockout) {
+    t_notificationLockout = window;
+}
+
+NotificationLockout::~NotificationLockout() {
+    t_notificationLockout = m_previous;
+}
+
+HWND NotificationLockout::Current() {
+    return t_notificationLockout;
+}
+
+bool RunExchangeWith(ExchangeContext& context) {
+    NotificationLockout lockout(context.dialog.Handle());
+    std::exception_ptr failure;
+    try {
+        context.dialog.ExchangeData(context);
+        return true;
+    } catch (const ValidationFailure&) {
+        // The failing step has told the user already.
+        return false;
+    } catch (const std::bad_alloc&) {
+        failure = std::make_exception_ptr(OutOfMemory());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    try {
+        ReportFailure(failure, MB_ICONEXCLAMATION | MB_OK, IDS_INTERNAL_ERROR);
+    } catch (...) {
+        // Reporting can fail only for want of memory; the run has failed either way.
+    }
+    return false;
+}
+
+HWND PrepareControl(ExchangeContext& context, int controlId) {
+    const HWND control = context.dialog.Item(controlId);
+    if (control == nullptr) {
+        throw UnsupportedOperation();
+    }
+    context.lastControl = control;
+    context.editFlag = false;
+    return control;
+}
+
+HWND PrepareEditControl(ExchangeContext& context, int controlId) {
+    const HWND control = PrepareControl(context, controlId);
+    context.editFlag = true;
+    return control;
+}
+
+void FailExchange(ExchangeContext& context) {
+    if (context.save && context.lastControl != nullptr) {
+        ::SetFocus(context.lastControl);
+        if (context.editFlag) {
+            SelectAllText(context.lastControl);
+        }
+    }
+    throw ValidationFailure();
+}
+
+void AttachControl(ExchangeContext& context, int controlId, CWindow& control) {
+    if (control.IsAttached()) {
+        return;
+    }
+    const HWND handle = PrepareControl(context, controlId);
+    if (!control.AttachToControl(handle)) {
+        throw UnsupportedOperation();
+    }
+}
+
+void ExchangeInteger(ExchangeContext& context, int controlId, std::int32_t& field) {
+    const HWND control = PrepareEditControl(context, controlId);
+    if (context.save) {
+        std::array<char, kIntegerTextBuffer> buffer{};
+        const std::optional<std::int32_t> value = ParseInteger(GetControlText(control, buffer));
+        if (!value) {
+            ShowAppMessage(IDS_PARSE_INTEGER);
+            FailExchange(context);
+        }
+        field = *value;
+    } else {
+        SetTextIfChanged(control, FormatInteger(field));
+    }
+}
+
+void CheckRange(ExchangeContext& context, std::int32_t value, std::int32_t lower,
+                std::int32_t upper) {
+    if ((lower <= value && value <= upper) || !context.save) {
+        return;
+    }
+    const std::string message =
+        FormatPlaceholders(IDS_PARSE_INTEGER_RANGE, FormatInteger(lower), FormatInteger(upper));
+    ShowAppMessage(message, MB_ICONEXCLAMATION | MB_OK, IDS_PARSE_INTEGER_RANGE);
+    FailExchange(context);
+}
+
+void ExchangeCheckBox(ExchangeContext& context, int controlId, std::int32_t& field) {
+    const HWND control = PrepareControl(context, controlId);
+    if (context.save) {
+        field = GetCheckState(control);
+    } else {
+        if (field < BST_UNCHECKED || field > kHighestCheckState) {
+            field = BST_UNCHECKED;
+        }
+        SetCheckState(control, field);
+    }
+}
+
+void SetTextIfChanged(HWND control, std::string_view text) {
+    if (text.size() <= kCompareTextBuffer) {
+        std::array<char, kCompareTextBuffer> buffer{};
+        if (GetControlText(control, buffer) == text) {
+            return;
+        }
+    }
+    SetControlText(control, text);
+}
+
+} // namespace framework

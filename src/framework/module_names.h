@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace framework {
+
+// The application's name, used as the caption of its message boxes: the module path cut at its
+// last ".", then whatever follows the last "\", "/" or ":". The cut comes first, so a path whose
+// only "." is in a directory name yields that directory's name ("C:\dir.v2\BORVEX" gives "dir").
+// Without any "." the whole path is kept before the directory is removed.
+std::string DeriveApplicationName(std::string_view modulePath);
+
+// The help file that belongs to the module: the path cut at its last "." with ".HLP" appended,
+// or the whole path with ".HLP" appended when it holds no ".".
+std::string DeriveHelpPath(std::string_view modulePath);
+
+} // namespace framework

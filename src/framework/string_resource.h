@@ -1,0 +1,17 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace framework {
+
+// The text of string-table entry `id` of the program's module, at most `maxChars`
+// characters; empty when there is no such entry.
+std::string LoadStringResource(UINT id, std::size_t maxChars);
+
+// The whole text of string-table entry `id`, whatever its length.
+std::string LoadStringResource(UINT id);
+
+} // namespace framework
