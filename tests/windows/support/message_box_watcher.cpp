@@ -1,0 +1,205 @@
+#include "support/message_box_watcher.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <exception>
+#include <string_view>
+#include <utility>
+
+namespace testsupport {
+
+namespace {
+
+constexpr std::string_view DialogClass = "#32770";
+constexpr int TextControlId = 0xFFFF; // the message's static, on Windows and on Wine
+
+// The watcher of this thread; hooks and thread timers carry no context of their own.
+thread_local MessageBoxWatcher* t_watcher = nullptr;
+
+std::string ClassName(HWND window) {
+    char name[64];
+    const int length = GetClassNameA(window, name, sizeof name);
+    return std::string(name, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+std::string WindowText(HWND window) {
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    return text;
+}
+
+LONG Style(HWND window) {
+    return GetWindowLongA(window, GWL_STYLE);
+}
+
+bool IsStatic(HWND window) {
+    return ClassName(window) == "Static";
+}
+
+bool IsPushButton(HWND window) {
+    const LONG type = Style(window) & BS_TYPEMASK;
+    return ClassName(window) == "Button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+
+std::vector<HWND> Children(HWND window) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
+    }
+    return children;
+}
+
+// A message box is a dialog that holds the message's static and otherwise only statics and
+// push buttons; dialogs under test have other controls (edits, check boxes).
+bool IsMessageBox(HWND window) {
+    if (ClassName(window) != DialogClass) {
+        return false;
+    }
+    bool hasText = false;
+    for (HWND child : Children(window)) {
+        if (!IsStatic(child) && !IsPushButton(child)) {
+            return false;
+        }
+        hasText = hasText || (IsStatic(child) && GetDlgCtrlID(child) == TextControlId);
+    }
+    return hasText;
+}
+
+ObservedBox Observe(HWND box) {
+    ObservedBox observed;
+    observed.window = box;
+    observed.caption = WindowText(box);
+    observed.owner = GetWindow(box, GW_OWNER);
+    observed.ownerEnabled = observed.owner != nullptr && IsWindowEnabled(observed.owner);
+    for (HWND child : Children(box)) {
+        const bool visible = (Style(child) & WS_VISIBLE) != 0;
+        if (IsStatic(child) && (Style(child) & SS_TYPEMASK) == SS_ICON) {
+            // Wine keeps an empty icon static in boxes without an icon.
+            observed.hasIcon =
+                observed.hasIcon || (visible && SendMessageA(child, STM_GETICON, 0, 0) != 0);
+        } else if (IsStatic(child) && GetDlgCtrlID(child) == TextControlId) {
+            observed.text = WindowText(child);
+        } else if (IsPushButton(child) && visible) {
+            observed.buttons.push_back(GetDlgCtrlID(child));
+        }
+    }
+    return observed;
+}
+
+} // namespace
+
+MessageBoxWatcher::MessageBoxWatcher(WhileOpen whileOpen) : m_whileOpen(std::move(whileOpen)) {
+    if (t_watcher != nullptr) {
+        ADD_FAILURE() << "a message box watcher is already active on this thread";
+        return;
+    }
+    m_hHook = SetWindowsHookExA(WH_CBT, &CbtProc, nullptr, GetCurrentThreadId());
+    if (m_hHook == nullptr) {
+        ADD_FAILURE() << "SetWindowsHookExA(WH_CBT) failed with error " << GetLastError();
+        return;
+    }
+    t_watcher = this;
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+    if (m_hHook != nullptr) {
+        UnhookWindowsHookEx(m_hHook);
+        t_watcher = nullptr;
+    }
+    if (m_nTimer != 0) {
+        KillTimer(nullptr, m_nTimer);
+    }
+    for (const std::string& failure : m_failures) {
+        ADD_FAILURE() << failure;
+    }
+    for (const ObservedBox& box : m_waiting) {
+        if (IsWindow(box.window)) {
+            ADD_FAILURE() << "message box \"" << box.text << "\" was still open";
+        }
+    }
+}
+
+LRESULT CALLBACK MessageBoxWatcher::CbtProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && t_watcher != nullptr) {
+        t_watcher->OnActivate(reinterpret_cast<HWND>(wParam));
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void MessageBoxWatcher::OnActivate(HWND window) {
+    try {
+        // A box is activated again when the focus comes back to it; it is seen once.
+        const auto seen = [window](const ObservedBox& box) { return box.window == window; };
+        if (!IsMessageBox(window) || std::ranges::any_of(m_waiting, seen)) {
+            return;
+        }
+        m_boxes.push_back(Observe(window));
+        m_waiting.push_back(m_boxes.back());
+        // The box is not up yet: its owner is still being deactivated and its modal loop has
+        // not started. A thread timer fires from within that loop once the box is idle.
+        if (m_nTimer == 0) {
+            m_nTimer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &TimerProc);
+            if (m_nTimer == 0) {
+                RecordFailure("SetTimer failed with error " + std::to_string(GetLastError()));
+            }
+        }
+    } catch (const std::exception& exception) {
+        RecordFailure(std::string("exception while observing a message box: ") + exception.what());
+    } catch (...) {
+        RecordFailure("unknown exception while observing a message box");
+    }
+}
+
+void CALLBACK MessageBoxWatcher::TimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (t_watcher == nullptr || t_watcher->m_nTimer != timer) {
+        return;
+    }
+    t_watcher->m_nTimer = 0;
+    try {
+        t_watcher->CloseWaitingBoxes();
+    } catch (...) {
+        t_watcher->RecordFailure("exception while closing message boxes");
+    }
+}
+
+void MessageBoxWatcher::CloseWaitingBoxes() {
+    // `whileOpen` may pump messages and see more boxes open: take the list first.
+    std::vector<ObservedBox> waiting = std::exchange(m_waiting, {});
+    for (const ObservedBox& box : waiting) {
+        if (!IsWindow(box.window)) {
+            continue;
+        }
+        try {
+            if (m_whileOpen) {
+                m_whileOpen(box);
+            }
+        } catch (const std::exception& exception) {
+            RecordFailure("exception while message box \"" + box.text +
+                          "\" was open: " + exception.what());
+        } catch (...) {
+            RecordFailure("unknown exception while message box \"" + box.text + "\" was open");
+        }
+        if (box.buttons.empty()) {
+            RecordFailure("message box \"" + box.text + "\" has no button to press");
+        }
+        // What the first button sends when it is clicked; Cancel ends a box without buttons
+        // rather than leaving the test hanging.
+        const int button = box.buttons.empty() ? IDCANCEL : box.buttons.front();
+        PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box.window, button)));
+    }
+}
+
+void MessageBoxWatcher::RecordFailure(std::string failure) {
+    try {
+        m_failures.push_back(std::move(failure));
+    } catch (...) {
+        // Out of memory inside a hook: nothing sensible left to do.
+    }
+}
+
+} // namespace testsupport
