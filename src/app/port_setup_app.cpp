@@ -1,0 +1,26 @@
+#include "app/port_setup_app.h"
+
+#include "dialog/port_setup_dlg.h"
+#include "framework/framework_ids.h"
+
+namespace app {
+
+const framework::CommandEntry CPortSetupApp::s_commands[] = {
+    framework::OnCommand<ID_HELP, &framework::CApplication::OnHelp>(),
+};
+
+const framework::CommandTable CPortSetupApp::s_commandTable{&CApplication::s_commandTable,
+                                                            s_commands};
+
+bool CPortSetupApp::InitInstance() {
+    dialog::CPortSetupDlg settings;
+    SetMainWindow(&settings);
+    // 1 after Apply, 2 after Quit, -1 when the window could not be opened: the program
+    // ends the same way after each.
+    settings.DoModal();
+    SetMainWindow(nullptr);
+    // The application is finished: no message loop of its own.
+    return false;
+}
+
+} // namespace app

@@ -1,0 +1,121 @@
+#include "dialog/port_setup_dlg.h"
+
+#include "framework/exchange.h"
+#include "framework/paint_dc.h"
+#include "params/notice.h"
+#include "params/parameter_store.h"
+#include "res/resource.h"
+
+namespace dialog {
+
+namespace {
+
+struct IntegerRange {
+    std::int32_t lower;
+    std::int32_t upper;
+};
+
+// The driver counts at most four adapters; COM numbers run from 3 (1 and 2 are the
+// machine's own ports) to 247.
+constexpr IntegerRange kAdapterCountRange{0, 4};
+constexpr IntegerRange kStartPortRange{3, 247};
+
+constexpr char kRestartNotice[] =
+    "You must shutdown computer before the new setting will take effect!";
+constexpr char kStoreFailedNotice[] =
+    "System can't save data in registry, please check your access rights !!";
+
+} // namespace
+
+const framework::MessageEntry CPortSetupDlg::s_messages[] = {
+    framework::OnMessage<WM_PAINT, &CPortSetupDlg::PaintMinimized>(),
+    framework::OnMessage<WM_QUERYDRAGICON, &CPortSetupDlg::GetDragIcon>(),
+};
+
+const framework::MessageTable CPortSetupDlg::s_messageTable{&CDialog::s_messageTable, s_messages};
+
+CPortSetupDlg::CPortSetupDlg() : CPortSetupDlg(IDD_PORTSETUP_DIALOG) {}
+
+CPortSetupDlg::CPortSetupDlg(UINT templateId)
+    : CDialog(templateId),
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ADAPTER))) {}
+
+params::DriverParameters CPortSetupDlg::Parameters() const {
+    return {m_nMaxAdapter, m_nStartNum, m_nExtMode0, m_nExtMode1};
+}
+
+void CPortSetupDlg::SetParameters(const params::DriverParameters& parameters) {
+    m_nMaxAdapter = parameters.nMaxAdapter;
+    m_nStartNum = parameters.nStartNum;
+    m_nExtMode0 = parameters.nExtMode0;
+    m_nExtMode1 = parameters.nExtMode1;
+}
+
+void CPortSetupDlg::ExchangeData(framework::ExchangeContext& context) {
+    using namespace framework;
+    AttachControl(context, IDOK, m_btnApply);
+    ExchangeInteger(context, IDC_ADAPTER_COUNT, m_nMaxAdapter);
+    CheckRange(context, m_nMaxAdapter, kAdapterCountRange.lower, kAdapterCountRange.upper);
+    ExchangeInteger(context, IDC_START_PORT, m_nStartNum);
+    CheckRange(context, m_nStartNum, kStartPortRange.lower, kStartPortRange.upper);
+    ExchangeCheckBox(context, IDC_EXTMODE0, m_nExtMode0);
+    ExchangeCheckBox(context, IDC_EXTMODE1, m_nExtMode1);
+}
+
+bool CPortSetupDlg::OnDialogInit() {
+    params::DriverParameters parameters = Parameters();
+    params::LoadDriverParameters(m_hWnd, parameters);
+    SetParameters(parameters);
+
+    // When the controls cannot show the fields, the standard initialisation has ended the
+    // run with -1 already; the window is then taken down without ever showing.
+    CDialog::OnDialogInit();
+
+    SetIcon(m_hIcon, true);
+    SetIcon(m_hIcon, false);
+    return true;
+}
+
+void CPortSetupDlg::OnApply() {
+    if (!RunExchange(true)) {
+        return; // The user has been told, and the focus is on the field to correct.
+    }
+    if (!params::StoreDriverParameters(Parameters())) {
+        // Nothing may claim a restart when nothing was written: stay open, so the user can
+        // fix the rights and try again, or Quit.
+        params::ShowNotice(m_hWnd, kStoreFailedNotice, MB_ICONEXCLAMATION);
+        return;
+    }
+    params::ShowNotice(m_hWnd, kRestartNotice);
+
+    // The notice took the default look away from Apply; give it back before the final
+    // exchanges, so the button does not flash in its plain form.
+    m_btnApply.SetButtonStyle(BS_DEFPUSHBUTTON, true);
+    CDialog::OnDialogInit();
+    CDialog::OnOK();
+}
+
+void CPortSetupDlg::OnQuit() {
+    CDialog::OnCancel();
+}
+
+framework::MessageResult CPortSetupDlg::PaintMinimized() {
+    if (!::IsIconic(m_hWnd)) {
+        return std::nullopt; // The dialog manager paints the open window.
+    }
+    framework::PaintDC dc(m_hWnd);
+    if (!dc) {
+        return 0;
+    }
+    ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.Handle()), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    ::DrawIcon(dc.Handle(), x, y, m_hIcon);
+    return 0;
+}
+
+} // namespace dialog

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "framework/button.h"
+#include "framework/dialog.h"
+#include "params/driver_parameters.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace framework {
+class ExchangeContext;
+}
+
+namespace dialog {
+
+// The settings dialog: shows the driver's settings, lets the user change the first port's
+// COM number and the two cable extended modes, and stores them on Apply.
+class CPortSetupDlg : public framework::CDialog {
+public:
+    CPortSetupDlg();
+
+    // The four value fields as a settings record.
+    params::DriverParameters Parameters() const;
+
+    static const framework::MessageTable s_messageTable;
+
+protected:
+    // For dialogs built from another template with the same controls.
+    explicit CPortSetupDlg(UINT templateId);
+
+    void ExchangeData(framework::ExchangeContext& context) override;
+    bool OnDialogInit() override;
+    // Apply is the dialog's OK button, Quit its Cancel button.
+    void OnOK() override { OnApply(); }
+    void OnCancel() override { OnQuit(); }
+
+    const framework::MessageTable& GetMessageTable() const override { return s_messageTable; }
+
+private:
+    void OnApply();
+    void OnQuit();
+    void SetParameters(const params::DriverParameters& parameters);
+    framework::MessageResult PaintMinimized();
+    HICON GetDragIcon() const { return m_hIcon; }
+
+    static const framework::MessageEntry s_messages[];
+
+    framework::CButton m_btnApply;
+    std::int32_t m_nMaxAdapter = 0;
+    std::int32_t m_nStartNum = 0;
+    std::int32_t m_nExtMode0 = 0;
+    std::int32_t m_nExtMode1 = 0;
+    HICON m_hIcon = nullptr;
+};
+
+} // namespace dialog
