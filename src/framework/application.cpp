@@ -4,9 +4,11 @@
 #include "framework/boundary.h"
 #include "framework/framework_ids.h"
 #include "framework/module_names.h"
+#include "framework/string_resource.h"
 #include "framework/window.h"
 
 #include <string>
+#include <utility>
 
 namespace framework {
 
@@ -31,7 +33,7 @@ std::string ModulePath(HINSTANCE instance) {
 
 const CommandTable CApplication::s_commandTable{nullptr, {}};
 
-CApplication::CApplication() {
+CApplication::CApplication(const char* appName) : m_explicitAppName(appName) {
     s_application = this;
 }
 
@@ -47,7 +49,13 @@ CApplication* CApplication::Current() {
 
 void CApplication::SetUp(HINSTANCE instance, std::string_view modulePath, const char* commandLine) {
     m_instance = instance;
-    m_appName = DeriveApplicationName(modulePath);
+    if (m_explicitAppName != nullptr) {
+        m_appName = m_explicitAppName;
+    } else if (std::string title = LoadStringResource(IDS_APP_TITLE); !title.empty()) {
+        m_appName = std::move(title);
+    } else {
+        m_appName = DeriveApplicationName(modulePath);
+    }
     m_helpFilePath = DeriveHelpPath(modulePath);
     m_commandLine = commandLine != nullptr ? commandLine : "";
 }

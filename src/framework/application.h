@@ -28,7 +28,8 @@ template <UINT Id, auto Member> constexpr CommandEntry OnCommand() {
 // InitInstance asks for one by returning true.
 class CApplication {
 public:
-    CApplication();
+    // `appName` overrides the name SetUp would derive; nullptr derives it.
+    explicit CApplication(const char* appName = nullptr);
     virtual ~CApplication();
     CApplication(const CApplication&) = delete;
     CApplication& operator=(const CApplication&) = delete;
@@ -37,7 +38,8 @@ public:
     static CApplication* Current();
 
     // Framework set-up: derives the application name and the help file path from the full
-    // path of the executable.
+    // path of the executable. An explicit name, or else an application title in the string
+    // table, takes the place of the derived name.
     void SetUp(HINSTANCE instance, std::string_view modulePath, const char* commandLine);
 
     // True: the application has a main window and wants the message loop.
@@ -68,6 +70,7 @@ protected:
 
 private:
     HINSTANCE m_instance = nullptr;
+    const char* m_explicitAppName;
     std::string m_appName;
     std::string m_helpFilePath;
     std::string m_commandLine;

@@ -161,8 +161,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     CWindow* object = nullptr;
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<CDialog*>(lParam);
-        dialog->m_hWnd = window;
-        ::SetPropA(window, "Borvex.Framework.Object", dialog);
+        dialog->Register(window);
         object = dialog;
     } else {
         // Messages such as WM_SETFONT arrive before WM_INITDIALOG: no object yet.

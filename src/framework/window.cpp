@@ -25,19 +25,27 @@ CWindow* CWindow::FromHandle(HWND window) {
     return static_cast<CWindow*>(::GetPropA(window, kObjectProperty));
 }
 
+bool CWindow::Register(HWND window) {
+    m_hWnd = window;
+    return ::SetPropA(window, kObjectProperty, this) != FALSE;
+}
+
 bool CWindow::AttachToControl(HWND control) {
-    if (control == nullptr || FromHandle(control) != nullptr ||
-        !::SetPropA(control, kObjectProperty, this)) {
+    if (control == nullptr || FromHandle(control) != nullptr) {
+        return false;
+    }
+    if (!Register(control)) {
+        m_hWnd = nullptr;
         return false;
     }
     const LONG_PTR previous = ::SetWindowLongPtrA(
         control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWindow::AttachedControlProc));
     if (previous == 0) {
         ::RemovePropA(control, kObjectProperty);
+        m_hWnd = nullptr;
         return false;
     }
     m_previousProc = reinterpret_cast<WNDPROC>(previous);
-    m_hWnd = control;
     return true;
 }
 

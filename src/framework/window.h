@@ -68,6 +68,9 @@ protected:
 
     HWND m_hWnd = nullptr;
 
+    // Makes this object the one FromHandle finds for `window`.
+    bool Register(HWND window);
+
 private:
     void Detach();
     static LRESULT CALLBACK AttachedControlProc(HWND window, UINT message, WPARAM wParam,
