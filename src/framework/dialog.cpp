@@ -71,7 +71,6 @@ private:
 const MessageEntry CDialog::s_messages[] = {
     OnMessage<WM_INITDIALOG, &CDialog::OnInitDialogMessage>(),
     OnMessage<WM_COMMAND, &CDialog::OnCommandMessage>(),
-    OnMessage<WM_NOTIFY, &CDialog::OnNotifyMessage>(),
     OnMessage<WM_HELP, &CDialog::OnHelpMessage>(),
 };
 
@@ -191,11 +190,7 @@ LRESULT CDialog::OnInitDialogMessage() {
     return OnDialogInit() ? TRUE : FALSE;
 }
 
-MessageResult CDialog::OnCommandMessage(WPARAM wParam, LPARAM lParam) {
-    const bool fromControl = lParam != 0;
-    if (fromControl && NotificationLockout::Current() == m_hWnd) {
-        return 0;
-    }
+MessageResult CDialog::OnCommandMessage(WPARAM wParam, LPARAM) {
     // A click, or a menu or accelerator command (code 0 in both cases).
     if (HIWORD(wParam) != BN_CLICKED) {
         return std::nullopt;
@@ -210,13 +205,6 @@ MessageResult CDialog::OnCommandMessage(WPARAM wParam, LPARAM lParam) {
     default:
         return std::nullopt;
     }
-}
-
-MessageResult CDialog::OnNotifyMessage() {
-    if (NotificationLockout::Current() == m_hWnd) {
-        return 0;
-    }
-    return std::nullopt;
 }
 
 LRESULT CDialog::OnHelpMessage() {

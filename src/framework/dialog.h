@@ -48,7 +48,6 @@ private:
 
     LRESULT OnInitDialogMessage();
     MessageResult OnCommandMessage(WPARAM wParam, LPARAM lParam);
-    MessageResult OnNotifyMessage();
     LRESULT OnHelpMessage();
 
     void TakeException(std::exception_ptr exception) noexcept override;

@@ -72,6 +72,12 @@ void CWindow::OnWindowGone() {
 }
 
 MessageResult CWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Checked before any table is consulted, so that a derived class's own command or
+    // notification handlers are locked out of a run as well as the framework's.
+    const bool fromChildControl = (message == WM_COMMAND && lParam != 0) || message == WM_NOTIFY;
+    if (fromChildControl && m_hWnd != nullptr && NotificationLockout::Current() == m_hWnd) {
+        return 0;
+    }
     if (const MessageHandler handler = GetMessageTable().Find(message)) {
         return handler(*this, wParam, lParam);
     }

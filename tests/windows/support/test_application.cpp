@@ -1,0 +1,178 @@
+#include "support/test_application.h"
+
+#include "framework/framework_ids.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace testsupport {
+
+namespace {
+
+CTestApplication theApplication;
+
+// How often RunDialog looks whether the window is up yet.
+constexpr UINT PollInterval = 10;
+
+// The run in progress on this thread; thread timers carry no context of their own.
+struct DialogRun {
+    framework::CDialog* dialog = nullptr;
+    std::function<void(HWND)> whenShown;
+    UINT_PTR pollTimer = 0;
+    UINT_PTR watchdogTimer = 0;
+};
+thread_local DialogRun* t_run = nullptr;
+
+BOOL CALLBACK CloseMessageBox(HWND window, LPARAM dialog) {
+    if (window != reinterpret_cast<HWND>(dialog) && ClassName(window) == "#32770") {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+void CALLBACK OnPoll(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (t_run == nullptr || t_run->pollTimer != timer) {
+        return;
+    }
+    const HWND window = t_run->dialog->Handle();
+    if (window == nullptr || !IsWindowVisible(window)) {
+        return;
+    }
+    KillTimer(nullptr, std::exchange(t_run->pollTimer, 0));
+    // Nothing may unwind through the dialog's message loop.
+    try {
+        t_run->whenShown(window);
+    } catch (const std::exception& exception) {
+        ADD_FAILURE() << "exception while the dialog was shown: " << exception.what();
+    } catch (...) {
+        ADD_FAILURE() << "unknown exception while the dialog was shown";
+    }
+}
+
+void CALLBACK OnWatchdog(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (t_run == nullptr || t_run->watchdogTimer != timer) {
+        return;
+    }
+    t_run->watchdogTimer = 0;
+    ADD_FAILURE() << "the dialog was still running when the watchdog fired";
+    EnumThreadWindows(GetCurrentThreadId(), &CloseMessageBox,
+                      reinterpret_cast<LPARAM>(t_run->dialog->Handle()));
+    t_run->dialog->EndDialog(EndedByWatchdog);
+}
+
+} // namespace
+
+const framework::CommandEntry CTestApplication::s_commands[] = {
+    framework::OnCommand<ID_HELP, &framework::CApplication::OnHelp>(),
+};
+
+const framework::CommandTable CTestApplication::s_commandTable{&CApplication::s_commandTable,
+                                                               s_commands};
+
+CTestApplication::CTestApplication() {
+    SetUp(GetModuleHandleA(nullptr), ModulePath(), "");
+}
+
+CTestApplication& CTestApplication::Get() {
+    return theApplication;
+}
+
+std::string ModulePath() {
+    char path[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, length < sizeof path ? length : 0);
+}
+
+INT_PTR RunDialog(framework::CDialog& dialog, std::function<void(HWND)> whenShown,
+                  std::chrono::milliseconds limit) {
+    DialogRun run{&dialog, std::move(whenShown)};
+    run.pollTimer = SetTimer(nullptr, 0, PollInterval, &OnPoll);
+    run.watchdogTimer = SetTimer(nullptr, 0, static_cast<UINT>(limit.count()), &OnWatchdog);
+    EXPECT_NE(run.pollTimer, 0u) << "SetTimer failed with error " << GetLastError();
+    EXPECT_NE(run.watchdogTimer, 0u) << "SetTimer failed with error " << GetLastError();
+
+    CTestApplication& application = CTestApplication::Get();
+    framework::CWindow* const previousMain = application.MainWindow();
+    application.SetMainWindow(&dialog);
+    DialogRun* const previousRun = std::exchange(t_run, &run);
+    const auto restore = [&] {
+        t_run = previousRun;
+        application.SetMainWindow(previousMain);
+        for (const UINT_PTR timer : {run.pollTimer, run.watchdogTimer}) {
+            if (timer != 0) {
+                KillTimer(nullptr, timer);
+            }
+        }
+    };
+    try {
+        const INT_PTR result = dialog.DoModal();
+        restore();
+        return result;
+    } catch (...) {
+        restore();
+        throw;
+    }
+}
+
+bool PumpUntil(HWND dialog, const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(limit.count());
+    while (!done()) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                                  QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!IsDialogMessageA(dialog, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+        }
+    }
+    return true;
+}
+
+std::string WindowText(HWND window) {
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    return text;
+}
+
+std::string ClassName(HWND window) {
+    char name[256];
+    const int length = GetClassNameA(window, name, sizeof name);
+    return std::string(name, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+std::vector<HWND> Children(HWND window) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
+    }
+    return children;
+}
+
+DWORD Style(HWND window) {
+    return static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
+}
+
+void Click(HWND dialog, int id) {
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void PostKey(HWND target, WPARAM virtualKey) {
+    const UINT scanCode = MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
+    const LPARAM down = 1 | static_cast<LPARAM>(scanCode) << 16;
+    PostMessageA(target, WM_KEYDOWN, virtualKey, down);
+    PostMessageA(target, WM_KEYUP, virtualKey, down | LPARAM{3} << 30);
+}
+
+} // namespace testsupport

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "framework/application.h"
+#include "framework/dialog.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The test programs' application object, standing in for the utility's: a global made at
+// static initialisation and set up from the test executable's own path, so message boxes are
+// captioned with the test program's name. Its command table routes the help command to the
+// framework's help handler, as the utility's does.
+class CTestApplication : public framework::CApplication {
+public:
+    CTestApplication();
+
+    static CTestApplication& Get();
+    static const framework::CommandTable s_commandTable;
+
+protected:
+    const framework::CommandTable& GetCommandTable() const override { return s_commandTable; }
+
+private:
+    static const framework::CommandEntry s_commands[];
+};
+
+// The full path of the running executable.
+std::string ModulePath();
+
+// What RunDialog returns when its watchdog had to end the run.
+inline constexpr INT_PTR EndedByWatchdog = 0x7E57;
+
+// Runs `dialog` modally as the application's main window, as the utility runs its dialog.
+// `whenShown` runs once, from within the dialog's own modal loop, as soon as the window is
+// visible; it usually ends the run. A run that has not ended after `limit` is ended with
+// EndedByWatchdog (any message box of this thread still open is closed first) and reported
+// as a test failure, so no test can hang on a dialog.
+INT_PTR RunDialog(framework::CDialog& dialog, std::function<void(HWND)> whenShown,
+                  std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// Dispatches this thread's messages as a dialog's modal loop does, from within a handler,
+// until `done` holds; false when `limit` passed first.
+bool PumpUntil(HWND dialog, const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+// Small window helpers.
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+std::vector<HWND> Children(HWND window);
+DWORD Style(HWND window);
+// Sends the command a click on button `id` sends its dialog.
+void Click(HWND dialog, int id);
+// Posts a key press and release to `target`, as the keyboard delivers them to the focus.
+void PostKey(HWND target, WPARAM virtualKey);
+
+} // namespace testsupport
