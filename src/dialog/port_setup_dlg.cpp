@@ -88,8 +88,8 @@ void CPortSetupDlg::OnApply() {
     }
     params::ShowNotice(m_hWnd, kRestartNotice);
 
-    // The notice took the default look away from Apply; give it back before the final
-    // exchanges, so the button does not flash in its plain form.
+    // Apply may have lost its default-button look while the notice had the focus; give it
+    // back, and show the fields as stored, for the moment the window is still up.
     m_btnApply.SetButtonStyle(BS_DEFPUSHBUTTON, true);
     CDialog::OnDialogInit();
     CDialog::OnOK();
