@@ -5,6 +5,8 @@
 
 #include "e2e/borvex_process.h"
 #include "e2e/driver_registry.h"
+#include "support/registry_keys.h"
+#include "support/utility_notices.h"
 
 #include <gtest/gtest.h>
 
@@ -21,13 +23,20 @@ namespace {
 
 using e2e::BorvexProcess;
 using e2e::DriverRegistry;
-using e2e::Dword;
 using e2e::ParametersKeyPath;
 using e2e::RegistrySnapshot;
 using e2e::RegistryValue;
 using e2e::ResourceCounts;
 using e2e::SeenBox;
 using e2e::ServiceKeyPath;
+using testsupport::Dword;
+using testsupport::NoticeCaption;
+using testsupport::ParametersKeyNotice;
+using testsupport::ReadOnlyKey;
+using testsupport::RestartNotice;
+using testsupport::ServiceKeyNotice;
+using testsupport::StoreFailedNotice;
+using testsupport::ValueNotice;
 
 // The dialog's controls.
 constexpr int ApplyId = IDOK;
@@ -36,19 +45,6 @@ constexpr int AdapterCountId = 1005;
 constexpr int StartPortId = 1006;
 constexpr int ExtMode0Id = 1018;
 constexpr int ExtMode1Id = 1019;
-
-// The utility's own notices.
-constexpr std::string_view NoticeCaption = "VELTA Multi-Serial Adapters !";
-constexpr std::string_view ServiceKeyNotice =
-    "    System can't find data in registry, please setup again !!";
-constexpr std::string_view ParametersKeyNotice =
-    "?    System can't find data in registry, please setup again !!";
-constexpr std::string_view ValueNotice =
-    "  System can't find data in registry , please setup again (StartNum)!!";
-constexpr std::string_view RestartNotice =
-    "You must shutdown computer before the new setting will take effect!";
-constexpr std::string_view StoreFailedNotice =
-    "System can't save data in registry, please check your access rights !!";
 
 // The validation messages, captioned with the program's file name.
 constexpr std::string_view MessageCaption = "BORVEX";
@@ -102,23 +98,23 @@ struct NamedValue {
     const std::optional<RegistryValue>& value;
 };
 
-void Install(DriverRegistry& registry, const Installation& installation) {
-    registry.RemoveAll();
+void Install(const Installation& installation) {
+    testsupport::DeleteKey(ServiceKeyPath);
     if (installation.serviceKey) {
-        registry.CreateKey(ServiceKeyPath);
+        testsupport::CreateKey(ServiceKeyPath);
         if (installation.maxAdapter) {
-            registry.SetValue(ServiceKeyPath, "MaxAdapter", installation.maxAdapter->type,
-                              installation.maxAdapter->data);
+            testsupport::SetValue(ServiceKeyPath, "MaxAdapter", installation.maxAdapter->type,
+                                  installation.maxAdapter->data);
         }
     }
     if (installation.parametersKey) {
-        registry.CreateKey(ParametersKeyPath);
+        testsupport::CreateKey(ParametersKeyPath);
         for (const NamedValue value : {NamedValue{"StartNum0", installation.startNum},
                                        NamedValue{"ExtMode0", installation.extMode0},
                                        NamedValue{"ExtMode1", installation.extMode1}}) {
             if (value.value) {
-                registry.SetValue(ParametersKeyPath, value.name, value.value->type,
-                                  value.value->data);
+                testsupport::SetValue(ParametersKeyPath, value.name, value.value->type,
+                                      value.value->data);
             }
         }
     }
@@ -156,6 +152,12 @@ RegistryValue Binary(std::uint32_t value) {
     return binary;
 }
 
+// The installation after a run that applied `startNum` and left the rest as it was.
+Installation WithStartNum(Installation installation, std::uint32_t startNum) {
+    installation.startNum = Dword(startNum);
+    return installation;
+}
+
 class EndToEnd : public ::testing::Test {
 protected:
     // Starts the program and waits for its dialog, closing and returning the load notices.
@@ -166,6 +168,14 @@ protected:
         return notices;
     }
 
+    // Waits for the dialog of a started program, which must come without a notice. Fatal
+    // failures end only this: call it in ASSERT_NO_FATAL_FAILURE.
+    void OpenQuietly(BorvexProcess& program, std::string_view why = {}) {
+        ASSERT_TRUE(program.Started());
+        EXPECT_EQ(Open(program).size(), 0u) << why;
+        ASSERT_NE(program.Dialog(), nullptr);
+    }
+
     // Waits for the end of the program, closing the boxes it shows meanwhile.
     std::vector<SeenBox> RunToExit(BorvexProcess& program) {
         std::vector<SeenBox> boxes;
@@ -174,12 +184,32 @@ protected:
         return boxes;
     }
 
-    // One refused Apply: the message, then the focus in the field with its text selected.
-    void ExpectRefusal(BorvexProcess& program, std::string_view message, int fieldId) {
+    // Runs the program to its end, then checks the boxes it showed on the way and what the
+    // driver's keys hold.
+    void ExpectEnd(BorvexProcess& program, const std::vector<ExpectedBox>& boxes,
+                   const RegistrySnapshot& keys) {
+        ExpectBoxes(RunToExit(program), boxes, program.Dialog());
+        EXPECT_EQ(m_registry.Snapshot(), keys);
+    }
+
+    // The next box of the program, as expected, closed.
+    void ExpectBoxAndClose(BorvexProcess& program, const ExpectedBox& expected) {
         const std::optional<SeenBox> box = program.WaitForBox();
         ASSERT_TRUE(box.has_value()) << "no message box; program running: " << program.Running();
-        ExpectBox(*box, {message, MessageCaption, true}, program.Dialog());
+        ExpectBox(*box, expected, program.Dialog());
         ASSERT_TRUE(program.CloseBox(*box));
+    }
+
+    // A failed store: its notice, and the dialog still there for another try.
+    void ExpectStoreFailed(BorvexProcess& program) {
+        ASSERT_NO_FATAL_FAILURE(ExpectBoxAndClose(program, StoreFailed));
+        EXPECT_TRUE(program.Running());
+        EXPECT_TRUE(IsWindowVisible(program.Dialog()));
+    }
+
+    // One refused Apply: the message, then the focus in the field with its text selected.
+    void ExpectRefusal(BorvexProcess& program, std::string_view message, int fieldId) {
+        ASSERT_NO_FATAL_FAILURE(ExpectBoxAndClose(program, {message, MessageCaption, true}));
         ExpectFocusAndSelection(program, fieldId);
     }
 
@@ -194,6 +224,12 @@ protected:
                              << "; selection "
                              << ::testing::PrintToString(program.Selection(fieldId))
                              << ", wanted (0, " << length << ')';
+    }
+
+    // Moves the focus as Tab would and waits until it is there.
+    bool FocusOn(BorvexProcess& program, int id) {
+        program.MoveFocusTo(id);
+        return program.WaitFor([&] { return program.Focus() == GetDlgItem(program.Dialog(), id); });
     }
 
     // Clicks a check box and waits until it shows the click.
@@ -228,11 +264,9 @@ TEST_F(EndToEnd, AppliesStoresAndEnds) {
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.why);
-        Install(m_registry, test.installation);
+        Install(test.installation);
         BorvexProcess program;
-        ASSERT_TRUE(program.Started());
-        EXPECT_EQ(Open(program).size(), 0u);
-        ASSERT_NE(program.Dialog(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
 
         EXPECT_EQ(program.Text(AdapterCountId), "2");
         EXPECT_EQ(program.Text(StartPortId), "3");
@@ -248,25 +282,18 @@ TEST_F(EndToEnd, AppliesStoresAndEnds) {
             break;
         case ApplyBy::EnterOnApply:
             // The check boxes took the focus when clicked; a person tabs back to Apply.
-            program.MoveFocusTo(ApplyId);
-            ASSERT_TRUE(program.WaitFor(
-                [&] { return program.Focus() == GetDlgItem(program.Dialog(), ApplyId); }));
+            ASSERT_TRUE(FocusOn(program, ApplyId));
             program.PressKey(VK_RETURN);
             break;
         case ApplyBy::EnterInStartPort:
-            program.MoveFocusTo(StartPortId);
-            ASSERT_TRUE(program.WaitFor(
-                [&] { return program.Focus() == GetDlgItem(program.Dialog(), StartPortId); }));
+            ASSERT_TRUE(FocusOn(program, StartPortId));
             program.PressKey(VK_RETURN);
             break;
         }
-        ExpectBoxes(RunToExit(program), {Restart}, program.Dialog());
-
-        Installation applied = test.installation;
-        applied.startNum = Dword(12);
+        Installation applied = WithStartNum(test.installation, 12);
         applied.extMode0 = Dword(1);
         applied.extMode1 = Dword(0);
-        EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(applied));
+        ExpectEnd(program, {Restart}, SnapshotOf(applied));
     }
 }
 
@@ -289,19 +316,15 @@ TEST_F(EndToEnd, LeavesWithoutWriting) {
                                     .extMode1 = RegistryValue{REG_BINARY, {1}}};
     for (const Case& test : cases) {
         SCOPED_TRACE(test.why);
-        Install(m_registry, installation);
+        Install(installation);
         const RegistrySnapshot before = m_registry.Snapshot();
         BorvexProcess program;
-        ASSERT_TRUE(program.Started());
-        EXPECT_EQ(Open(program).size(), 0u);
-        ASSERT_NE(program.Dialog(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
 
         // Entries that would be stored, had the way out stored anything.
         ASSERT_TRUE(program.SetText(StartPortId, "100"));
         Toggle(program, ExtMode0Id);
-        program.MoveFocusTo(StartPortId);
-        ASSERT_TRUE(program.WaitFor(
-            [&] { return program.Focus() == GetDlgItem(program.Dialog(), StartPortId); }));
+        ASSERT_TRUE(FocusOn(program, StartPortId));
         switch (test.leaveBy) {
         case LeaveBy::Quit:
             program.Click(QuitId);
@@ -313,8 +336,7 @@ TEST_F(EndToEnd, LeavesWithoutWriting) {
             program.RequestClose();
             break;
         }
-        ExpectBoxes(RunToExit(program), {}, program.Dialog());
-        EXPECT_EQ(m_registry.Snapshot(), before);
+        ExpectEnd(program, {}, before);
     }
 }
 
@@ -341,18 +363,12 @@ TEST_F(EndToEnd, NoKeysNoticesFiveTimesAndCannotStore) {
     for (const bool byClick : {true, false}) {
         SCOPED_TRACE(byClick ? "Apply clicked" : "Enter pressed");
         byClick ? program.Click(ApplyId) : program.PressKey(VK_RETURN);
-        const std::optional<SeenBox> box = program.WaitForBox();
-        ASSERT_TRUE(box.has_value()) << "program running: " << program.Running();
-        ExpectBox(*box, StoreFailed, program.Dialog());
-        ASSERT_TRUE(program.CloseBox(*box));
-        EXPECT_TRUE(program.Running());
-        EXPECT_TRUE(IsWindowVisible(program.Dialog()));
+        ASSERT_NO_FATAL_FAILURE(ExpectStoreFailed(program));
         EXPECT_EQ(m_registry.Snapshot(), RegistrySnapshot{}) << "the utility creates no keys";
     }
 
     program.Click(QuitId);
-    ExpectBoxes(RunToExit(program), {}, program.Dialog());
-    EXPECT_EQ(m_registry.Snapshot(), RegistrySnapshot{});
+    ExpectEnd(program, {}, RegistrySnapshot{});
 }
 
 TEST_F(EndToEnd, ParametersKeyUnwritableUntilItIsBack) {
@@ -369,41 +385,33 @@ TEST_F(EndToEnd, ParametersKeyUnwritableUntilItIsBack) {
     const Installation installation;
     for (const Case& test : cases) {
         SCOPED_TRACE(test.why);
-        Install(m_registry, installation);
+        Install(installation);
+        std::optional<ReadOnlyKey> readOnly;
         if (test.trouble == Trouble::ReadOnly) {
-            ASSERT_TRUE(m_registry.DenyWrites(ParametersKeyPath));
+            readOnly.emplace(ParametersKeyPath);
+            ASSERT_TRUE(readOnly->IsReadOnly());
         }
         BorvexProcess program;
-        ASSERT_TRUE(program.Started());
-        EXPECT_EQ(Open(program).size(), 0u) << "reading needs no more than read access";
-        ASSERT_NE(program.Dialog(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenQuietly(program, "reading needs no more than read access"));
 
         Installation meanwhile = installation;
         if (test.trouble == Trouble::RemovedAfterOpening) {
-            ASSERT_TRUE(m_registry.DeleteKey(ParametersKeyPath));
+            ASSERT_TRUE(testsupport::DeleteKey(ParametersKeyPath));
             meanwhile.parametersKey = false;
         }
         ASSERT_TRUE(program.SetText(StartPortId, "15"));
         program.Click(ApplyId);
-        const std::optional<SeenBox> box = program.WaitForBox();
-        ASSERT_TRUE(box.has_value()) << "program running: " << program.Running();
-        ExpectBox(*box, StoreFailed, program.Dialog());
-        ASSERT_TRUE(program.CloseBox(*box));
-        EXPECT_TRUE(program.Running());
-        EXPECT_TRUE(IsWindowVisible(program.Dialog()));
+        ASSERT_NO_FATAL_FAILURE(ExpectStoreFailed(program));
         EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(meanwhile));
 
         // The administrator puts things right; the user applies again.
         if (test.trouble == Trouble::RemovedAfterOpening) {
-            Install(m_registry, installation);
+            Install(installation);
         } else {
-            ASSERT_TRUE(m_registry.AllowWrites(ParametersKeyPath));
+            ASSERT_TRUE(readOnly->Restore());
         }
         program.Click(ApplyId);
-        ExpectBoxes(RunToExit(program), {Restart}, program.Dialog());
-        Installation applied = installation;
-        applied.startNum = Dword(15);
-        EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(applied));
+        ExpectEnd(program, {Restart}, SnapshotOf(WithStartNum(installation, 15)));
     }
 }
 
@@ -421,12 +429,10 @@ TEST_F(EndToEnd, RefusesInvalidEntriesThenAppliesValidOne) {
         {"2", StartPortRangeMessage}, {"248", StartPortRangeMessage}, {"-5", StartPortRangeMessage},
     };
     const Installation installation;
-    Install(m_registry, installation);
+    Install(installation);
     const RegistrySnapshot before = m_registry.Snapshot();
     BorvexProcess program;
-    ASSERT_TRUE(program.Started());
-    EXPECT_EQ(Open(program).size(), 0u);
-    ASSERT_NE(program.Dialog(), nullptr);
+    ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
 
     bool byClick = true;
     for (const Case& test : cases) {
@@ -446,20 +452,15 @@ TEST_F(EndToEnd, RefusesInvalidEntriesThenAppliesValidOne) {
 
     ASSERT_TRUE(program.SetText(StartPortId, "17"));
     program.PressKey(VK_RETURN);
-    ExpectBoxes(RunToExit(program), {Restart}, program.Dialog());
-    Installation applied = installation;
-    applied.startNum = Dword(17);
-    EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(applied));
+    ExpectEnd(program, {Restart}, SnapshotOf(WithStartNum(installation, 17)));
 }
 
 TEST_F(EndToEnd, TooManyAdaptersRefusesEveryApplyUntilQuit) {
     const Installation installation{.maxAdapter = Dword(7)};
-    Install(m_registry, installation);
+    Install(installation);
     const RegistrySnapshot before = m_registry.Snapshot();
     BorvexProcess program;
-    ASSERT_TRUE(program.Started());
-    EXPECT_EQ(Open(program).size(), 0u);
-    ASSERT_NE(program.Dialog(), nullptr);
+    ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
     EXPECT_EQ(program.Text(AdapterCountId), "7");
 
     // A start port that would pass: the adapter count is checked first, and fails.
@@ -475,8 +476,7 @@ TEST_F(EndToEnd, TooManyAdaptersRefusesEveryApplyUntilQuit) {
     }
 
     program.Click(QuitId);
-    ExpectBoxes(RunToExit(program), {}, program.Dialog());
-    EXPECT_EQ(m_registry.Snapshot(), before);
+    ExpectEnd(program, {}, before);
 }
 
 // ---- A value missing at opening: one notice, and Apply creates it ----
@@ -493,7 +493,7 @@ TEST_F(EndToEnd, ApplyCreatesValueMissingAtOpening) {
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.why);
-        Install(m_registry, test.installation);
+        Install(test.installation);
         BorvexProcess program;
         ASSERT_TRUE(program.Started());
         const std::vector<SeenBox> notices = Open(program);
@@ -503,15 +503,13 @@ TEST_F(EndToEnd, ApplyCreatesValueMissingAtOpening) {
         ASSERT_TRUE(program.SetText(StartPortId, "9"));
         Toggle(program, ExtMode0Id);
         const bool extMode1 = program.Checked(ExtMode1Id);
+        EXPECT_EQ(extMode1, test.installation.extMode1.has_value());
         program.Click(ApplyId);
-        ExpectBoxes(RunToExit(program), {Restart}, program.Dialog());
 
-        Installation applied = test.installation;
-        applied.startNum = Dword(9);
+        Installation applied = WithStartNum(test.installation, 9);
         applied.extMode0 = Dword(1); // 0 at opening, whether read or missing, then clicked
         applied.extMode1 = Dword(extMode1 ? 1 : 0);
-        EXPECT_EQ(extMode1, test.installation.extMode1.has_value());
-        EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(applied));
+        ExpectEnd(program, {Restart}, SnapshotOf(applied));
     }
 }
 
@@ -522,12 +520,10 @@ class EndToEndSoak : public EndToEnd {};
 TEST_F(EndToEndSoak, FiveHundredRefusalsLeakNothing) {
     constexpr int Refusals = 500;
     const Installation installation;
-    Install(m_registry, installation);
+    Install(installation);
     const auto started = std::chrono::steady_clock::now();
     BorvexProcess program;
-    ASSERT_TRUE(program.Started());
-    EXPECT_EQ(Open(program).size(), 0u);
-    ASSERT_NE(program.Dialog(), nullptr);
+    ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
 
     ResourceCounts afterFirst;
     for (int refusal = 1; refusal <= Refusals; ++refusal) {
@@ -549,10 +545,7 @@ TEST_F(EndToEndSoak, FiveHundredRefusalsLeakNothing) {
 
     ASSERT_TRUE(program.SetText(StartPortId, "30"));
     program.PressKey(VK_RETURN);
-    ExpectBoxes(RunToExit(program), {Restart}, program.Dialog());
-    Installation applied = installation;
-    applied.startNum = Dword(30);
-    EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(applied));
+    ExpectEnd(program, {Restart}, SnapshotOf(WithStartNum(installation, 30)));
 
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started);
     std::printf("%d refusals in %.1f s; objects after the first %s, after the last %s\n", Refusals,
@@ -563,7 +556,7 @@ TEST_F(EndToEndSoak, FiveHundredRefusalsLeakNothing) {
 TEST_F(EndToEndSoak, HundredRunsInARow) {
     constexpr int Runs = 100;
     Installation installation;
-    Install(m_registry, installation);
+    Install(installation);
     const auto started = std::chrono::steady_clock::now();
     for (int run = 1; run <= Runs; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
@@ -571,18 +564,15 @@ TEST_F(EndToEndSoak, HundredRunsInARow) {
         const std::uint32_t port = 3 + static_cast<std::uint32_t>(run);
         const bool extMode0 = run % 2 == 1;
         BorvexProcess program;
-        ASSERT_TRUE(program.Started());
-        EXPECT_EQ(Open(program).size(), 0u);
-        ASSERT_NE(program.Dialog(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
         EXPECT_EQ(program.Checked(ExtMode0Id), !extMode0);
 
         ASSERT_TRUE(program.SetText(StartPortId, std::to_string(port)));
         Toggle(program, ExtMode0Id);
         program.Click(ApplyId);
-        ExpectBoxes(RunToExit(program), {Restart}, program.Dialog());
-        installation.startNum = Dword(port);
+        installation = WithStartNum(installation, port);
         installation.extMode0 = Dword(extMode0 ? 1 : 0);
-        EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(installation));
+        ExpectEnd(program, {Restart}, SnapshotOf(installation));
         if (HasFailure()) {
             return;
         }

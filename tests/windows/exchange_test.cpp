@@ -3,8 +3,10 @@
 #include "framework/framework_ids.h"
 #include "res/resource.h"
 #include "support/message_box_watcher.h"
+#include "support/registry_keys.h"
 #include "support/registry_sandbox.h"
 #include "support/test_application.h"
+#include "support/window_queries.h"
 
 #include <gtest/gtest.h>
 
@@ -106,12 +108,13 @@ protected:
     void Install(const DriverParameters& values) {
         using testsupport::ParametersKeyPath;
         using testsupport::ServiceKeyPath;
+        using testsupport::SetDword;
         const auto dword = [](std::int32_t value) { return static_cast<std::uint32_t>(value); };
-        m_registry.CreateKey(ParametersKeyPath);
-        m_registry.SetDword(ServiceKeyPath, "MaxAdapter", dword(values.nMaxAdapter));
-        m_registry.SetDword(ParametersKeyPath, "StartNum0", dword(values.nStartNum));
-        m_registry.SetDword(ParametersKeyPath, "ExtMode0", dword(values.nExtMode0));
-        m_registry.SetDword(ParametersKeyPath, "ExtMode1", dword(values.nExtMode1));
+        testsupport::CreateKey(ParametersKeyPath);
+        SetDword(ServiceKeyPath, "MaxAdapter", dword(values.nMaxAdapter));
+        SetDword(ParametersKeyPath, "StartNum0", dword(values.nStartNum));
+        SetDword(ParametersKeyPath, "ExtMode0", dword(values.nExtMode0));
+        SetDword(ParametersKeyPath, "ExtMode1", dword(values.nExtMode1));
     }
 
     // Checks a box as every message of the exchange shows it, with the help context that
@@ -127,7 +130,7 @@ protected:
             << std::hex << "got 0x" << application.HelpContext();
     }
 
-    testsupport::RegistrySandbox m_registry;
+    testsupport::RegistrySandbox m_sandbox;
 };
 
 TEST_F(Exchange, FailedSaveRunShowsItsMessageThenSelectsTheField) {

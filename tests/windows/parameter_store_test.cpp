@@ -1,7 +1,9 @@
 #include "params/parameter_store.h"
 
 #include "support/message_box_watcher.h"
+#include "support/registry_keys.h"
 #include "support/registry_sandbox.h"
+#include "support/utility_notices.h"
 
 #include <gtest/gtest.h>
 
@@ -28,20 +30,21 @@ void PrintTo(const DriverParameters& parameters, std::ostream* out) {
 namespace {
 
 using params::DriverParameters;
+using testsupport::CreateKey;
+using testsupport::DeleteKey;
+using testsupport::KeyExists;
+using testsupport::NoticeCaption;
 using testsupport::ObservedBox;
+using testsupport::ParametersKeyNotice;
 using testsupport::ParametersKeyPath;
+using testsupport::ReadValue;
 using testsupport::RegistrySandbox;
 using testsupport::RegistryValue;
+using testsupport::ServiceKeyNotice;
 using testsupport::ServiceKeyPath;
-
-// The notices as the driver's users know them, blanks included.
-constexpr std::string_view ServiceKeyNotice =
-    "    System can't find data in registry, please setup again !!";
-constexpr std::string_view ParametersKeyNotice =
-    "?    System can't find data in registry, please setup again !!";
-constexpr std::string_view ValueNotice =
-    "  System can't find data in registry , please setup again (StartNum)!!";
-constexpr std::string_view NoticeCaption = "VELTA Multi-Serial Adapters !";
+using testsupport::SetDword;
+using testsupport::SetValue;
+using testsupport::ValueNotice;
 
 // What the record holds before a call, so that any field the call writes shows.
 constexpr std::int32_t Poison = 0x5A5A5A5A;
@@ -61,19 +64,19 @@ struct Installation {
     bool extMode1 = true;
 };
 
-void Install(RegistrySandbox& registry, const Installation& installation) {
+void Install(const Installation& installation) {
     if (installation.serviceKey) {
-        registry.CreateKey(ServiceKeyPath);
+        CreateKey(ServiceKeyPath);
         if (installation.maxAdapter) {
-            registry.SetDword(ServiceKeyPath, "MaxAdapter",
-                              static_cast<std::uint32_t>(Installed.nMaxAdapter));
+            SetDword(ServiceKeyPath, "MaxAdapter",
+                     static_cast<std::uint32_t>(Installed.nMaxAdapter));
         }
     }
     if (installation.parametersKey) {
-        registry.CreateKey(ParametersKeyPath);
+        CreateKey(ParametersKeyPath);
         const auto install = [&](bool wanted, std::string_view name, std::int32_t value) {
             if (wanted) {
-                registry.SetDword(ParametersKeyPath, name, static_cast<std::uint32_t>(value));
+                SetDword(ParametersKeyPath, name, static_cast<std::uint32_t>(value));
             }
         };
         install(installation.startNum, "StartNum0", Installed.nStartNum);
@@ -83,10 +86,7 @@ void Install(RegistrySandbox& registry, const Installation& installation) {
 }
 
 RegistryValue Dword(std::int32_t number) {
-    const auto value = static_cast<std::uint32_t>(number);
-    return {REG_DWORD,
-            {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-             static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)}};
+    return testsupport::Dword(static_cast<std::uint32_t>(number));
 }
 
 // Everything in the driver's two keys, to show that a call changed nothing it should not.
@@ -106,13 +106,12 @@ void PrintTo(const Snapshot& snapshot, std::ostream* out) {
     }
 }
 
-Snapshot TakeSnapshot(const RegistrySandbox& registry) {
-    Snapshot snapshot{
-        registry.KeyExists(ServiceKeyPath), registry.KeyExists(ParametersKeyPath), {}};
+Snapshot TakeSnapshot() {
+    Snapshot snapshot{KeyExists(ServiceKeyPath), KeyExists(ParametersKeyPath), {}};
     for (const std::string_view path : {ServiceKeyPath, ParametersKeyPath}) {
-        for (const std::string& name : registry.ValueNames(path)) {
+        for (const std::string& name : testsupport::ValueNames(path)) {
             snapshot.values[std::string(path) + '\\' + name] =
-                registry.ReadValue(path, name).value_or(RegistryValue{});
+                ReadValue(path, name).value_or(RegistryValue{});
         }
     }
     return snapshot;
@@ -137,7 +136,7 @@ private:
 class ParameterStore : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(registry.KeyExists("SYSTEM")) << "scratch key " << registry.ScratchPath();
+        ASSERT_FALSE(KeyExists("SYSTEM")) << "scratch key " << registry.ScratchPath();
         ASSERT_NE(owner.Get(), nullptr) << "CreateWindowExA failed with error " << GetLastError();
     }
 
@@ -216,14 +215,14 @@ TEST_F(ParameterStore, LoadShowsANoticeForEachKeyAndValueItCannotRead) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        registry.DeleteKey("SYSTEM");
-        Install(registry, row.installation);
-        const Snapshot before = TakeSnapshot(registry);
+        DeleteKey("SYSTEM");
+        Install(row.installation);
+        const Snapshot before = TakeSnapshot();
 
         DriverParameters parameters = Poisoned;
         ExpectNotices(Load(parameters), row.notices);
         EXPECT_EQ(parameters, row.loaded);
-        EXPECT_EQ(TakeSnapshot(registry), before) << "loading changed the registry";
+        EXPECT_EQ(TakeSnapshot(), before) << "loading changed the registry";
     }
 }
 
@@ -234,7 +233,7 @@ TEST_F(ParameterStore, LoadGoesOnOnlyAfterEachNoticeIsClosed) {
     DriverParameters parameters = Poisoned;
     const std::vector<ObservedBox> boxes = Load(parameters, [&](const ObservedBox& box) {
         if (box.text == ServiceKeyNotice) {
-            Install(registry, {});
+            Install({});
         }
     });
     ExpectNotices(boxes, {ServiceKeyNotice});
@@ -287,11 +286,11 @@ TEST_F(ParameterStore, LoadTakesTheBytesOfValuesOfAnySizeAndType) {
         {ParametersKeyPath, "ExtMode1", &DriverParameters::nExtMode1, true, true},
         {ServiceKeyPath, "MaxAdapter", &DriverParameters::nMaxAdapter, false, false},
     };
-    Install(registry, {});
+    Install({});
     for (const Target& target : targets) {
         for (const Shape& shape : shapes) {
             SCOPED_TRACE(std::string(target.name) + " as " + shape.name);
-            registry.SetValue(target.path, target.name, shape.type, shape.data);
+            SetValue(target.path, target.name, shape.type, shape.data);
 
             DriverParameters parameters = Poisoned;
             const std::vector<ObservedBox> boxes = Load(parameters);
@@ -302,8 +301,7 @@ TEST_F(ParameterStore, LoadTakesTheBytesOfValuesOfAnySizeAndType) {
             expected.*target.field = target.keepsPrevious ? shape.overPoison : shape.overZero;
             EXPECT_EQ(parameters, expected);
         }
-        registry.SetDword(target.path, target.name,
-                          static_cast<std::uint32_t>(Installed.*target.field));
+        SetDword(target.path, target.name, static_cast<std::uint32_t>(Installed.*target.field));
     }
 }
 
@@ -312,38 +310,37 @@ TEST_F(ParameterStore, LoadTakesTheBytesOfValuesOfAnySizeAndType) {
 TEST_F(ParameterStore, StoreWritesTheThreeValuesAsDwords) {
     struct Row {
         const char* name;
-        void (*prepare)(RegistrySandbox&);
+        void (*prepare)();
         DriverParameters record;
     };
     const Row rows[] = {
         {"over the installed values",
-         [](RegistrySandbox& sandbox) { Install(sandbox, {}); },
+         [] { Install({}); },
          {.nMaxAdapter = 7, .nStartNum = 12, .nExtMode0 = 0, .nExtMode1 = 1}},
         {"into an empty parameters key without MaxAdapter",
-         [](RegistrySandbox& sandbox) {
+         [] {
              Install(
-                 sandbox,
                  {.maxAdapter = false, .startNum = false, .extMode0 = false, .extMode1 = false});
          },
          {.nMaxAdapter = 3, .nStartNum = 1, .nExtMode0 = 1, .nExtMode1 = 0}},
         // Numbers are stored as their 32-bit two's complement, whatever the dialog allowed.
         {"over values of other types and sizes",
-         [](RegistrySandbox& sandbox) {
+         [] {
              static constexpr std::uint8_t Long[] = {1, 2, 3, 4, 5, 6, 7, 8};
              static constexpr std::uint8_t Seven[] = {'7', '\0'};
              static constexpr std::uint8_t One[] = {1};
-             Install(sandbox, {});
-             sandbox.SetValue(ParametersKeyPath, "StartNum0", REG_SZ, Seven);
-             sandbox.SetValue(ParametersKeyPath, "ExtMode0", REG_BINARY, Long);
-             sandbox.SetValue(ParametersKeyPath, "ExtMode1", REG_DWORD, One);
+             Install({});
+             SetValue(ParametersKeyPath, "StartNum0", REG_SZ, Seven);
+             SetValue(ParametersKeyPath, "ExtMode0", REG_BINARY, Long);
+             SetValue(ParametersKeyPath, "ExtMode1", REG_DWORD, One);
          },
          {.nMaxAdapter = -1, .nStartNum = -2, .nExtMode0 = INT32_MIN, .nExtMode1 = INT32_MAX}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        registry.DeleteKey("SYSTEM");
-        row.prepare(registry);
-        Snapshot expected = TakeSnapshot(registry);
+        DeleteKey("SYSTEM");
+        row.prepare();
+        Snapshot expected = TakeSnapshot();
         const std::string parameters = std::string(ParametersKeyPath) + '\\';
         expected.values[parameters + "StartNum0"] = Dword(row.record.nStartNum);
         expected.values[parameters + "ExtMode0"] = Dword(row.record.nExtMode0);
@@ -351,7 +348,7 @@ TEST_F(ParameterStore, StoreWritesTheThreeValuesAsDwords) {
 
         testsupport::MessageBoxWatcher watcher;
         EXPECT_TRUE(params::StoreDriverParameters(row.record));
-        EXPECT_EQ(TakeSnapshot(registry), expected);
+        EXPECT_EQ(TakeSnapshot(), expected);
         ExpectNotices(watcher.Boxes(), {});
     }
 }
@@ -374,18 +371,18 @@ TEST_F(ParameterStore, StoreReportsFailureWhenItCannotWrite) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        registry.DeleteKey("SYSTEM");
-        Install(registry, row.installation);
+        DeleteKey("SYSTEM");
+        Install(row.installation);
         std::optional<testsupport::ReadOnlyKey> readOnly;
         if (row.readOnly) {
-            readOnly.emplace(registry.MakeReadOnly(ParametersKeyPath));
+            readOnly.emplace(ParametersKeyPath);
         }
-        const Snapshot before = TakeSnapshot(registry);
+        const Snapshot before = TakeSnapshot();
 
         testsupport::MessageBoxWatcher watcher;
         EXPECT_FALSE(params::StoreDriverParameters(
             {.nMaxAdapter = 9, .nStartNum = 12, .nExtMode0 = 1, .nExtMode1 = 1}));
-        EXPECT_EQ(TakeSnapshot(registry), before);
+        EXPECT_EQ(TakeSnapshot(), before);
         ExpectNotices(watcher.Boxes(), {});
     }
 }

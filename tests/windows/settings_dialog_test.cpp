@@ -1,8 +1,10 @@
 #include "dialog/port_setup_dlg.h"
 #include "framework/framework_ids.h"
 #include "res/resource.h"
+#include "support/registry_keys.h"
 #include "support/registry_sandbox.h"
 #include "support/test_application.h"
+#include "support/window_queries.h"
 
 #include <gtest/gtest.h>
 
@@ -273,14 +275,15 @@ protected:
     SettingsWindow() {
         using testsupport::ParametersKeyPath;
         using testsupport::ServiceKeyPath;
-        m_registry.CreateKey(ParametersKeyPath);
-        m_registry.SetDword(ServiceKeyPath, "MaxAdapter", 2);
-        m_registry.SetDword(ParametersKeyPath, "StartNum0", 5);
-        m_registry.SetDword(ParametersKeyPath, "ExtMode0", 1);
-        m_registry.SetDword(ParametersKeyPath, "ExtMode1", 0);
+        using testsupport::SetDword;
+        testsupport::CreateKey(ParametersKeyPath);
+        SetDword(ServiceKeyPath, "MaxAdapter", 2);
+        SetDword(ParametersKeyPath, "StartNum0", 5);
+        SetDword(ParametersKeyPath, "ExtMode0", 1);
+        SetDword(ParametersKeyPath, "ExtMode1", 0);
     }
 
-    testsupport::RegistrySandbox m_registry;
+    testsupport::RegistrySandbox m_sandbox;
 };
 
 TEST_F(SettingsWindow, OpensWithItsControlsInTemplateOrder) {

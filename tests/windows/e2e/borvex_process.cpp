@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iomanip>
 
 namespace e2e {
 
 namespace {
+
+using testsupport::IsMessageBox;
+using testsupport::ProcessDialogs;
+using testsupport::ProcessWindows;
+using testsupport::ReadMessageBox;
+using testsupport::SendTo;
+using testsupport::WindowText;
 
 using Clock = std::chrono::steady_clock;
 
@@ -15,12 +21,7 @@ using Clock = std::chrono::steady_clock;
 // program itself takes, rarely enough that polling does not slow it down.
 constexpr DWORD PollMilliseconds = 10;
 
-constexpr char DialogClass[] = "#32770";
 constexpr int StartPortId = 1006; // only the settings dialog has it
-constexpr int BoxTextId = 0xFFFF; // the text static of a message box
-
-// A message sent across processes returns within this, or the program is hung.
-constexpr UINT SendTimeoutMilliseconds = 5000;
 
 // The build gives the program's Unix path; Wine maps the Unix root to drive Z:.
 std::string ExecutablePath() {
@@ -29,67 +30,9 @@ std::string ExecutablePath() {
     return path;
 }
 
-std::string ClassName(HWND window) {
-    char name[64];
-    const int length = GetClassNameA(window, name, sizeof name);
-    return std::string(name, static_cast<std::size_t>(std::max(length, 0)));
-}
-
-bool SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result) {
-    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                               SendTimeoutMilliseconds, &result) != 0;
-}
-
-// A window's text through WM_GETTEXT, which the window manager carries across processes
-// (an edit field keeps its text to itself, so GetWindowText would not see it).
-std::string WindowText(HWND window) {
-    char text[512] = "\xBD\xBD\xBD"; // poisoned: a reply that writes nothing shows
-    DWORD_PTR length = 0;
-    if (!SendTo(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), length)) {
-        return "(no reply to WM_GETTEXT)";
-    }
-    return std::string(text, std::min<std::size_t>(length, sizeof text - 1));
-}
-
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        children.push_back(child);
-    }
-    return children;
-}
-
-bool IsMessageBox(HWND window) {
-    return IsWindowVisible(window) && GetDlgItem(window, BoxTextId) != nullptr &&
-           GetDlgItem(window, StartPortId) == nullptr;
-}
-
-SeenBox Observe(HWND box) {
-    SeenBox seen;
-    seen.window = box;
-    char caption[256] = "";
-    GetWindowTextA(box, caption, sizeof caption);
-    seen.caption = caption;
-    seen.text = WindowText(GetDlgItem(box, BoxTextId));
-    seen.owner = GetWindow(box, GW_OWNER);
-    for (HWND child : Children(box)) {
-        const LONG style = GetWindowLongA(child, GWL_STYLE);
-        if ((style & WS_VISIBLE) == 0) {
-            continue; // Wine keeps a hidden, empty icon static in boxes without an icon
-        }
-        const std::string kind = ClassName(child);
-        DWORD_PTR icon = 0;
-        if (kind == "Static" && (style & SS_TYPEMASK) == SS_ICON &&
-            SendTo(child, STM_GETICON, 0, 0, icon) && icon != 0) {
-            seen.hasIcon = true;
-        }
-        const LONG buttonType = style & BS_TYPEMASK;
-        if (kind == "Button" && (buttonType == BS_PUSHBUTTON || buttonType == BS_DEFPUSHBUTTON)) {
-            seen.buttons.push_back(GetDlgCtrlID(child));
-        }
-    }
-    return seen;
+// A box of the program that is up: a message box, shown.
+bool IsOpenBox(HWND window) {
+    return IsWindowVisible(window) && IsMessageBox(window);
 }
 
 // The process's entries in the system's handle table (SystemExtendedHandleInformation).
@@ -142,41 +85,21 @@ DWORD HandleTableEntries(DWORD processId) {
 
 // Windows of the process, its top-level windows and all their descendants.
 DWORD WindowCount(DWORD processId) {
-    struct Count {
-        DWORD processId;
-        DWORD windows;
-    } count{processId, 0};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& state = *reinterpret_cast<Count*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == state.processId) {
-                ++state.windows;
-                EnumChildWindows(
-                    window,
-                    [](HWND, LPARAM children) -> BOOL {
-                        ++*reinterpret_cast<DWORD*>(children);
-                        return TRUE;
-                    },
-                    reinterpret_cast<LPARAM>(&state.windows));
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count.windows;
+    DWORD windows = 0;
+    for (HWND window : ProcessWindows(processId)) {
+        ++windows;
+        EnumChildWindows(
+            window,
+            [](HWND, LPARAM descendants) -> BOOL {
+                ++*reinterpret_cast<DWORD*>(descendants);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&windows));
+    }
+    return windows;
 }
 
 } // namespace
-
-void PrintTo(const SeenBox& box, std::ostream* out) {
-    *out << "box \"" << box.text << "\" captioned \"" << box.caption << "\", "
-         << (box.hasIcon ? "with" : "without") << " icon, buttons {";
-    for (const int id : box.buttons) {
-        *out << ' ' << id;
-    }
-    *out << " }";
-}
 
 void PrintTo(const ResourceCounts& counts, std::ostream* out) {
     *out << "{handles " << counts.handles << ", GDI " << counts.gdiObjects << ", USER "
@@ -211,25 +134,6 @@ bool BorvexProcess::Running() const {
     return Started() && WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-std::vector<HWND> BorvexProcess::TopLevelDialogs() const {
-    struct Search {
-        DWORD processId;
-        std::vector<HWND> found;
-    } search{m_process.dwProcessId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& state = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == state.processId && ClassName(window) == DialogClass) {
-                state.found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 bool BorvexProcess::WaitFor(const std::function<bool()>& condition) const {
     const Clock::time_point deadline = Clock::now() + Patience;
     for (;;) {
@@ -249,9 +153,9 @@ bool BorvexProcess::WaitFor(const std::function<bool()>& condition) const {
 }
 
 std::optional<SeenBox> BorvexProcess::OpenBox() const {
-    for (HWND window : TopLevelDialogs()) {
-        if (IsMessageBox(window)) {
-            return Observe(window);
+    for (HWND window : ProcessDialogs(m_process.dwProcessId)) {
+        if (IsOpenBox(window)) {
+            return ReadMessageBox(window);
         }
     }
     return std::nullopt;
@@ -259,7 +163,7 @@ std::optional<SeenBox> BorvexProcess::OpenBox() const {
 
 HWND BorvexProcess::WaitForDialog() {
     WaitFor([this] {
-        for (HWND window : TopLevelDialogs()) {
+        for (HWND window : ProcessDialogs(m_process.dwProcessId)) {
             if (GetDlgItem(window, StartPortId) != nullptr && IsWindowVisible(window)) {
                 m_dialog = window;
                 return true;
@@ -276,7 +180,7 @@ std::vector<SeenBox> BorvexProcess::CloseBoxesUntilShown() {
         std::optional<SeenBox> box;
         bool shown = false;
         const bool settled = WaitFor([&] {
-            for (HWND window : TopLevelDialogs()) {
+            for (HWND window : ProcessDialogs(m_process.dwProcessId)) {
                 if (GetDlgItem(window, StartPortId) == nullptr) {
                     continue;
                 }
@@ -309,9 +213,7 @@ std::optional<SeenBox> BorvexProcess::WaitForBox() {
 }
 
 bool BorvexProcess::CloseBox(const SeenBox& box) {
-    const int button = box.buttons.empty() ? IDCANCEL : box.buttons.front();
-    PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box.window, button)));
+    PressFirstButton(box);
     return WaitFor([&] { return !IsWindow(box.window); });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/window_queries.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -16,16 +18,7 @@ namespace e2e {
 inline constexpr std::chrono::milliseconds Patience{15000};
 
 // A message box of the program, as it was when first seen.
-struct SeenBox {
-    HWND window = nullptr;
-    std::string caption;
-    std::string text;
-    HWND owner = nullptr;
-    bool hasIcon = false;
-    std::vector<int> buttons; // ids of its visible push buttons
-};
-
-void PrintTo(const SeenBox& box, std::ostream* out);
+using SeenBox = testsupport::MessageBoxContents;
 
 // Object counts of a process, for telling a leak from a steady state. The first three are
 // the system's own counters; Wine 8 answers 0 to all of them (GetGuiResources fails with
@@ -95,8 +88,6 @@ public:
     ResourceCounts Counts() const;
 
 private:
-    std::vector<HWND> TopLevelDialogs() const;
-
     PROCESS_INFORMATION m_process{};
     HWND m_dialog = nullptr;
 };

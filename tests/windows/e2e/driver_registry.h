@@ -1,12 +1,7 @@
 #pragma once
 
-#include "support/registry_sandbox.h"
+#include "support/registry_keys.h"
 
-#include <windows.h>
-
-#include <cstdint>
-#include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -37,10 +32,8 @@ std::string ValueLine(std::string_view path, std::string_view name, const Regist
 // BORVEX.EXE reads in its own process: an override of the predefined key would not reach it.
 // The prefix belongs to the test build, so the tests own those keys: they are removed when
 // this object is made (whatever an earlier, killed run left there) and again when it is
-// destroyed, with write access given back first wherever a test took it away.
-//
-// Paths are relative to HKEY_LOCAL_MACHINE. A failed registry call is reported as a test
-// failure naming the call, the path and the error.
+// destroyed. Tests change them with the helpers of support/registry_keys.h; a key a test made
+// read-only must have its write access back (its ReadOnlyKey gone) before this object goes.
 class DriverRegistry {
 public:
     DriverRegistry();
@@ -48,40 +41,7 @@ public:
     DriverRegistry(const DriverRegistry&) = delete;
     DriverRegistry& operator=(const DriverRegistry&) = delete;
 
-    // Creates the key, and any missing above it, with the prefix's default security.
-    bool CreateKey(std::string_view path);
-    bool KeyExists(std::string_view path) const;
-    // Removes the driver's keys altogether; missing keys are no failure.
-    bool RemoveAll();
-    bool DeleteKey(std::string_view path);
-
-    bool SetValue(std::string_view path, std::string_view name, DWORD type,
-                  std::vector<std::uint8_t> data);
-    bool SetDword(std::string_view path, std::string_view name, std::uint32_t value);
-    std::optional<RegistryValue> ReadValue(std::string_view path, std::string_view name) const;
-
     RegistrySnapshot Snapshot() const;
-
-    // Takes the right to set values away, as a user without administrator rights has it: a
-    // protected DACL granting Everyone KEY_READ, WRITE_DAC and DELETE only, so the test can
-    // give the right back (AllowWrites) and remove the key.
-    bool DenyWrites(std::string_view path);
-    bool AllowWrites(std::string_view path);
-
-private:
-    struct LocalFreer {
-        void operator()(void* memory) const noexcept { LocalFree(memory); }
-    };
-    using OwnedDescriptor = std::unique_ptr<void, LocalFreer>;
-    struct DeniedKey {
-        std::string path;
-        OwnedDescriptor formerSecurity; // from GetSecurityInfo
-    };
-
-    std::vector<DeniedKey> m_denied;
 };
-
-// The value as REG_DWORD stores it.
-RegistryValue Dword(std::uint32_t value);
 
 } // namespace e2e

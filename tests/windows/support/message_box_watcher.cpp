@@ -4,89 +4,19 @@
 
 #include <algorithm>
 #include <exception>
-#include <string_view>
 #include <utility>
 
 namespace testsupport {
 
 namespace {
 
-constexpr std::string_view DialogClass = "#32770";
-constexpr int TextControlId = 0xFFFF; // the message's static, on Windows and on Wine
-
 // The watcher of this thread; hooks and thread timers carry no context of their own.
 thread_local MessageBoxWatcher* t_watcher = nullptr;
 
-std::string ClassName(HWND window) {
-    char name[64];
-    const int length = GetClassNameA(window, name, sizeof name);
-    return std::string(name, static_cast<std::size_t>(std::max(length, 0)));
-}
-
-std::string WindowText(HWND window) {
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return text;
-}
-
-LONG Style(HWND window) {
-    return GetWindowLongA(window, GWL_STYLE);
-}
-
-bool IsStatic(HWND window) {
-    return ClassName(window) == "Static";
-}
-
-bool IsPushButton(HWND window) {
-    const LONG type = Style(window) & BS_TYPEMASK;
-    return ClassName(window) == "Button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
-}
-
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        children.push_back(child);
-    }
-    return children;
-}
-
-// A message box is a dialog that holds the message's static and otherwise only statics and
-// push buttons; dialogs under test have other controls (edits, check boxes).
-bool IsMessageBox(HWND window) {
-    if (ClassName(window) != DialogClass) {
-        return false;
-    }
-    bool hasText = false;
-    for (HWND child : Children(window)) {
-        if (!IsStatic(child) && !IsPushButton(child)) {
-            return false;
-        }
-        hasText = hasText || (IsStatic(child) && GetDlgCtrlID(child) == TextControlId);
-    }
-    return hasText;
-}
-
 ObservedBox Observe(HWND box) {
-    ObservedBox observed;
-    observed.window = box;
-    observed.caption = WindowText(box);
-    observed.owner = GetWindow(box, GW_OWNER);
-    observed.ownerEnabled = observed.owner != nullptr && IsWindowEnabled(observed.owner);
-    for (HWND child : Children(box)) {
-        const bool visible = (Style(child) & WS_VISIBLE) != 0;
-        if (IsStatic(child) && (Style(child) & SS_TYPEMASK) == SS_ICON) {
-            // Wine keeps an empty icon static in boxes without an icon.
-            observed.hasIcon =
-                observed.hasIcon || (visible && SendMessageA(child, STM_GETICON, 0, 0) != 0);
-        } else if (IsStatic(child) && GetDlgCtrlID(child) == TextControlId) {
-            observed.text = WindowText(child);
-        } else if (IsPushButton(child) && visible) {
-            observed.buttons.push_back(GetDlgCtrlID(child));
-        }
-    }
-    return observed;
+    MessageBoxContents contents = ReadMessageBox(box);
+    const bool ownerEnabled = contents.owner != nullptr && IsWindowEnabled(contents.owner);
+    return {std::move(contents), ownerEnabled};
 }
 
 } // namespace
@@ -186,11 +116,7 @@ void MessageBoxWatcher::CloseWaitingBoxes() {
         if (box.buttons.empty()) {
             RecordFailure("message box \"" + box.text + "\" has no button to press");
         }
-        // What the first button sends when it is clicked; Cancel ends a box without buttons
-        // rather than leaving the test hanging.
-        const int button = box.buttons.empty() ? IDCANCEL : box.buttons.front();
-        PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(box.window, button)));
+        PressFirstButton(box);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/window_queries.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -8,15 +10,10 @@
 
 namespace testsupport {
 
-// A message box as it was when it opened.
-struct ObservedBox {
-    HWND window = nullptr; // only valid while the box is open, i.e. inside WhileOpen
-    std::string text;
-    std::string caption;
-    HWND owner = nullptr;
+// A message box as it was when it opened; its window is valid only while it is open, i.e.
+// inside WhileOpen.
+struct ObservedBox : MessageBoxContents {
     bool ownerEnabled = false; // a modal box has disabled its owner by the time it opens
-    bool hasIcon = false;
-    std::vector<int> buttons; // ids of the push buttons, in the box's order
 };
 
 // Catches every message box that opens on this thread while the watcher exists, records it,

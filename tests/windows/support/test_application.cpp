@@ -1,10 +1,11 @@
 #include "support/test_application.h"
 
 #include "framework/framework_ids.h"
+#include "support/window_queries.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace testsupport {
@@ -24,13 +25,6 @@ struct DialogRun {
     UINT_PTR watchdogTimer = 0;
 };
 thread_local DialogRun* t_run = nullptr;
-
-BOOL CALLBACK CloseMessageBox(HWND window, LPARAM dialog) {
-    if (window != reinterpret_cast<HWND>(dialog) && ClassName(window) == "#32770") {
-        PostMessageA(window, WM_CLOSE, 0, 0);
-    }
-    return TRUE;
-}
 
 void CALLBACK OnPoll(HWND, UINT, UINT_PTR timer, DWORD) {
     if (t_run == nullptr || t_run->pollTimer != timer) {
@@ -58,8 +52,15 @@ void CALLBACK OnWatchdog(HWND, UINT, UINT_PTR timer, DWORD) {
     }
     t_run->watchdogTimer = 0;
     ADD_FAILURE() << "the dialog was still running when the watchdog fired";
-    EnumThreadWindows(GetCurrentThreadId(), &CloseMessageBox,
-                      reinterpret_cast<LPARAM>(t_run->dialog->Handle()));
+    try {
+        for (HWND window : ThreadDialogs(GetCurrentThreadId())) {
+            if (window != t_run->dialog->Handle()) {
+                PostMessageA(window, WM_CLOSE, 0, 0);
+            }
+        }
+    } catch (...) {
+        // Out of memory: the boxes stay, and the failure above already tells of the run.
+    }
     t_run->dialog->EndDialog(EndedByWatchdog);
 }
 
@@ -135,32 +136,6 @@ bool PumpUntil(HWND dialog, const std::function<bool()>& done, std::chrono::mill
         }
     }
     return true;
-}
-
-std::string WindowText(HWND window) {
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return text;
-}
-
-std::string ClassName(HWND window) {
-    char name[256];
-    const int length = GetClassNameA(window, name, sizeof name);
-    return std::string(name, static_cast<std::size_t>(std::max(length, 0)));
-}
-
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        children.push_back(child);
-    }
-    return children;
-}
-
-DWORD Style(HWND window) {
-    return static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
 }
 
 void Click(HWND dialog, int id) {

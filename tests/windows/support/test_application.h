@@ -8,7 +8,6 @@
 #include <chrono>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace testsupport {
 
@@ -49,11 +48,6 @@ INT_PTR RunDialog(framework::CDialog& dialog, std::function<void(HWND)> whenShow
 bool PumpUntil(HWND dialog, const std::function<bool()>& done,
                std::chrono::milliseconds limit = std::chrono::seconds(5));
 
-// Small window helpers.
-std::string WindowText(HWND window);
-std::string ClassName(HWND window);
-std::vector<HWND> Children(HWND window);
-DWORD Style(HWND window);
 // Sends the command a click on button `id` sends its dialog.
 void Click(HWND dialog, int id);
 // Posts a key press and release to `target`, as the keyboard delivers them to the focus.

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string_view>
+
+// The utility's own notices as the driver's users know them, blanks and spelling included.
+namespace testsupport {
+
+inline constexpr std::string_view NoticeCaption = "VELTA Multi-Serial Adapters !";
+
+// Loading, when a key or a value cannot be read.
+inline constexpr std::string_view ServiceKeyNotice =
+    "    System can't find data in registry, please setup again !!";
+inline constexpr std::string_view ParametersKeyNotice =
+    "?    System can't find data in registry, please setup again !!";
+inline constexpr std::string_view ValueNotice =
+    "  System can't find data in registry , please setup again (StartNum)!!";
+
+// Applying: stored, or not.
+inline constexpr std::string_view RestartNotice =
+    "You must shutdown computer before the new setting will take effect!";
+inline constexpr std::string_view StoreFailedNotice =
+    "System can't save data in registry, please check your access rights !!";
+
+} // namespace testsupport

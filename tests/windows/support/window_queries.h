@@ -1,0 +1,57 @@
+#pragma once
+
+#include <windows.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Small questions about windows, asked the same way of windows of this process and of another
+// one: everything a message has to answer goes through SendTo, so a hung program cannot hang
+// the test.
+namespace testsupport {
+
+// The window class of dialogs, message boxes included.
+inline constexpr char DialogClass[] = "#32770";
+
+// SendMessageTimeoutA that gives up on a window that has not answered within five seconds (or
+// whose thread is hung); false then, and when the window is gone.
+bool SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result);
+
+// A window's text through WM_GETTEXT, which the window manager carries across processes (an
+// edit field of another process keeps its text to itself, so GetWindowText would not see it);
+// "(no reply to WM_GETTEXT)" when the window does not answer.
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+DWORD Style(HWND window);
+// The direct children, in Z order (for a dialog, the order of its template).
+std::vector<HWND> Children(HWND window);
+
+// Top-level windows of the process; of those, the dialogs (class DialogClass); and the
+// thread's top-level dialogs.
+std::vector<HWND> ProcessWindows(DWORD processId);
+std::vector<HWND> ProcessDialogs(DWORD processId);
+std::vector<HWND> ThreadDialogs(DWORD threadId);
+
+// A message box as it reads.
+struct MessageBoxContents {
+    HWND window = nullptr; // only valid while the box is open
+    std::string caption;
+    std::string text;
+    HWND owner = nullptr;
+    bool hasIcon = false;
+    std::vector<int> buttons; // ids of its visible push buttons, in the box's order
+};
+
+// GoogleTest prints boxes with this.
+void PrintTo(const MessageBoxContents& box, std::ostream* out);
+
+// Whether `window` is a message box: a dialog holding the message's static and otherwise only
+// statics and push buttons; other dialogs have other controls (edits, check boxes).
+bool IsMessageBox(HWND window);
+MessageBoxContents ReadMessageBox(HWND box);
+// Posts the command that the box's first button sends when it is clicked; Cancel ends a box
+// without buttons rather than leaving the test hanging on it.
+bool PressFirstButton(const MessageBoxContents& box);
+
+} // namespace testsupport
