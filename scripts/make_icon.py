@@ -326,24 +326,24 @@ class CardPainter:
 
 
 @dataclass(frozen=True)
-class ImageSpec:
+class ImageFormat:
     size: int
     bpp: int
 
 
 # The order in which the images appear in the file.
-IMAGES: Tuple[ImageSpec, ...] = (
-    ImageSpec(32, 4),
-    ImageSpec(16, 4),
-    ImageSpec(48, 8),
-    ImageSpec(32, 8),
+IMAGES: Tuple[ImageFormat, ...] = (
+    ImageFormat(32, 4),
+    ImageFormat(16, 4),
+    ImageFormat(48, 8),
+    ImageFormat(32, 8),
 )
 
 
-def render(spec: ImageSpec) -> Canvas:
-    drawing = SIMPLE if spec.size <= 16 else DETAILED
-    theme = THEME_16 if spec.bpp == 4 else THEME_256
-    return CardPainter(drawing, spec.size, theme).paint()
+def render(image: ImageFormat) -> Canvas:
+    drawing = SIMPLE if image.size <= 16 else DETAILED
+    theme = THEME_16 if image.bpp == 4 else THEME_256
+    return CardPainter(drawing, image.size, theme).paint()
 
 
 def row_bytes(width: int, bpp: int) -> int:
@@ -400,20 +400,20 @@ def encode_dib(canvas: Canvas, bpp: int) -> bytes:
     return header + quads + bytes(xor) + bytes(mask)
 
 
-def build_ico(images: Sequence[ImageSpec]) -> bytes:
-    blobs = [encode_dib(render(spec), spec.bpp) for spec in images]
+def build_ico(images: Sequence[ImageFormat]) -> bytes:
+    blobs = [encode_dib(render(image), image.bpp) for image in images]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
-    for spec, blob in zip(images, blobs):
-        colours = 1 << spec.bpp if spec.bpp < 8 else 0
+    for image, blob in zip(images, blobs):
+        colours = 1 << image.bpp if image.bpp < 8 else 0
         out += struct.pack(
             "<BBBBHHII",
-            spec.size % 256,
-            spec.size % 256,
+            image.size % 256,
+            image.size % 256,
             colours,
             0,
             1,
-            spec.bpp,
+            image.bpp,
             len(blob),
             offset,
         )
