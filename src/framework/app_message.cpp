@@ -4,6 +4,7 @@
 #include "framework/exchange.h"
 #include "framework/framework_ids.h"
 #include "framework/placeholders.h"
+#include "framework/scoped_disable.h"
 #include "framework/string_resource.h"
 
 #include <new>
@@ -23,9 +24,7 @@ constexpr UINT kIconMask = MB_ICONMASK;
 // The window that owns an application-level box: the main window, or the pop-up of it that
 // was active last, never a child.
 HWND FindMessageOwner() {
-    const CApplication* application = CApplication::Current();
-    const CWindow* mainWindow = application != nullptr ? application->MainWindow() : nullptr;
-    HWND owner = mainWindow != nullptr ? mainWindow->Handle() : nullptr;
+    HWND owner = MainWindowHandle();
     if (owner == nullptr) {
         return nullptr;
     }
@@ -43,32 +42,6 @@ HWND TopLevelOf(HWND window) {
     }
     return topLevel;
 }
-
-// Keeps the owner's top-level window disabled while a box is open, when it is a window
-// other than the owner itself (the box disables its owner on its own).
-class DisabledTopLevel {
-public:
-    explicit DisabledTopLevel(HWND owner) {
-        if (owner == nullptr) {
-            return;
-        }
-        HWND topLevel = TopLevelOf(owner);
-        if (topLevel != owner && ::IsWindowEnabled(topLevel)) {
-            m_window = topLevel;
-            ::EnableWindow(m_window, FALSE);
-        }
-    }
-    ~DisabledTopLevel() {
-        if (m_window != nullptr) {
-            ::EnableWindow(m_window, TRUE);
-        }
-    }
-    DisabledTopLevel(const DisabledTopLevel&) = delete;
-    DisabledTopLevel& operator=(const DisabledTopLevel&) = delete;
-
-private:
-    HWND m_window = nullptr;
-};
 
 // Sets the application's help context for the life of a box, when it has a help id.
 class PromptHelpContext {
@@ -100,7 +73,9 @@ bool IsLeadByte(char byte) {
 
 int ShowAppMessage(std::string_view text, UINT style, UINT helpId) {
     const HWND owner = FindMessageOwner();
-    DisabledTopLevel disabled(owner);
+    // The box disables its owner itself; a top-level window above the owner is ours to do.
+    const HWND topLevel = owner != nullptr ? TopLevelOf(owner) : nullptr;
+    ScopedDisable disabledTopLevel(topLevel != owner ? topLevel : nullptr);
     PromptHelpContext helpContext(helpId);
 
     // Boxes with only OK, or a question of the OK/Cancel or Yes/No kind, get the

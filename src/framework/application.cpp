@@ -47,6 +47,15 @@ CApplication* CApplication::Current() {
     return s_application;
 }
 
+CWindow* CApplication::CurrentMainWindow() {
+    return s_application != nullptr ? s_application->m_mainWindow : nullptr;
+}
+
+HWND MainWindowHandle() {
+    const CWindow* mainWindow = CApplication::CurrentMainWindow();
+    return mainWindow != nullptr ? mainWindow->Handle() : nullptr;
+}
+
 void CApplication::SetUp(HINSTANCE instance, std::string_view modulePath, const char* commandLine) {
     m_instance = instance;
     if (m_explicitAppName != nullptr) {
@@ -82,8 +91,7 @@ void CApplication::OnHelp() {
             context = m_mainWindow->HelpContext();
         }
     }
-    const HWND window = m_mainWindow != nullptr ? m_mainWindow->Handle() : nullptr;
-    if (!::WinHelpA(window, m_helpFilePath.c_str(), HELP_CONTEXT, context)) {
+    if (!::WinHelpA(MainWindowHandle(), m_helpFilePath.c_str(), HELP_CONTEXT, context)) {
         ShowAppMessage(IDS_HELP_LAUNCH_FAILED);
     }
 }

@@ -58,6 +58,8 @@ public:
     const std::string& CommandLine() const { return m_commandLine; }
 
     CWindow* MainWindow() const { return m_mainWindow; }
+    // The one application's main window; nullptr when there is no application or none.
+    static CWindow* CurrentMainWindow();
     void SetMainWindow(CWindow* window) { m_mainWindow = window; }
 
     DWORD HelpContext() const { return m_helpContext; }
@@ -77,6 +79,9 @@ private:
     CWindow* m_mainWindow = nullptr;
     DWORD m_helpContext = 0;
 };
+
+// The handle of the application's main window; nullptr when there is none (yet).
+HWND MainWindowHandle();
 
 // The framework's entry: called from WinMain.
 int RunApplication(HINSTANCE instance, const char* commandLine);

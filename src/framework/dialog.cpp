@@ -1,9 +1,9 @@
 #include "framework/dialog.h"
 
 #include "framework/application.h"
-#include "framework/exchange.h"
 #include "framework/framework_ids.h"
 #include "framework/placement.h"
+#include "framework/scoped_disable.h"
 
 #include <array>
 #include <utility>
@@ -42,30 +42,6 @@ bool IsKeyDown(int virtualKey) {
     return (::GetKeyState(virtualKey) & 0x8000) != 0;
 }
 
-// Puts the window's owner back in charge (enabled) at the end of a run, whatever way the
-// run ends.
-class DisabledOwner {
-public:
-    explicit DisabledOwner(HWND owner) {
-        if (owner != nullptr && ::IsWindowEnabled(owner)) {
-            m_owner = owner;
-            ::EnableWindow(m_owner, FALSE);
-        }
-    }
-    ~DisabledOwner() { Release(); }
-    DisabledOwner(const DisabledOwner&) = delete;
-    DisabledOwner& operator=(const DisabledOwner&) = delete;
-
-    void Release() {
-        if (m_owner != nullptr) {
-            ::EnableWindow(std::exchange(m_owner, nullptr), TRUE);
-        }
-    }
-
-private:
-    HWND m_owner = nullptr;
-};
-
 } // namespace
 
 const MessageEntry CDialog::s_messages[] = {
@@ -103,7 +79,7 @@ INT_PTR CDialog::DoModal() {
     m_shown = false;
     m_result = -1;
     const HWND owner = ChooseOwner();
-    DisabledOwner disabledOwner(owner);
+    ScopedDisable disabledOwner(owner);
     {
         ScopedExceptionSink sink(*this);
         const HWND created = ::CreateDialogIndirectParamA(
@@ -228,11 +204,9 @@ void CDialog::TakeException(std::exception_ptr exception) noexcept {
 HWND CDialog::ChooseOwner() const {
     HWND owner = m_parent != nullptr ? m_parent->Handle() : nullptr;
     if (owner == nullptr) {
-        const CApplication* application = CApplication::Current();
-        const CWindow* mainWindow = application != nullptr ? application->MainWindow() : nullptr;
         // The main window is often this very dialog, whose window does not exist yet.
-        if (mainWindow != nullptr && mainWindow != this) {
-            owner = mainWindow->Handle();
+        if (const CWindow* mainWindow = CApplication::CurrentMainWindow(); mainWindow != this) {
+            owner = MainWindowHandle();
         }
     }
     if (owner != nullptr) {
@@ -252,9 +226,7 @@ void CDialog::CentreUnlessPlaced(HWND owner) {
         return; // OnDialogInit placed the window itself.
     }
 
-    const CApplication* application = CApplication::Current();
-    const CWindow* mainWindow = application != nullptr ? application->MainWindow() : nullptr;
-    const HWND anchor = mainWindow != nullptr ? mainWindow->Handle() : nullptr;
+    const HWND anchor = MainWindowHandle();
     const HMONITOR monitor = anchor != nullptr
                                  ? ::MonitorFromWindow(anchor, MONITOR_DEFAULTTOPRIMARY)
                                  : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);

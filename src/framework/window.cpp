@@ -64,9 +64,8 @@ void CWindow::Detach() {
 }
 
 void CWindow::OnWindowGone() {
-    if (CApplication* application = CApplication::Current();
-        application != nullptr && application->MainWindow() == this) {
-        application->SetMainWindow(nullptr);
+    if (CApplication::CurrentMainWindow() == this) {
+        CApplication::Current()->SetMainWindow(nullptr);
     }
     Detach();
 }
