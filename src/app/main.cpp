@@ -10,6 +10,6 @@ app::CPortSetupApp theApp;
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    return framework::RunApplication(instance, commandLine);
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    return framework::RunApplication(instance);
 }

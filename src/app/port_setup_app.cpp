@@ -5,22 +5,20 @@
 
 namespace app {
 
-const framework::CommandEntry CPortSetupApp::s_commands[] = {
-    framework::OnCommand<ID_HELP, &framework::CApplication::OnHelp>(),
-};
-
-const framework::CommandTable CPortSetupApp::s_commandTable{&CApplication::s_commandTable,
-                                                            s_commands};
-
 bool CPortSetupApp::InitInstance() {
     dialog::CPortSetupDlg settings;
     SetMainWindow(&settings);
-    // 1 after Apply, 2 after Quit, -1 when the window could not be opened: the program
-    // ends the same way after each.
+    // 1 after Apply, 2 after Quit, -1 when the window could not be opened: the program ends the
+    // same way after each.
     settings.DoModal();
     SetMainWindow(nullptr);
     // The application is finished: no message loop of its own.
     return false;
+}
+
+bool CPortSetupApp::OnCommand(UINT id) {
+    using framework::On;
+    return framework::DispatchCommand<CApplication, On<ID_HELP, &CApplication::OnHelp>>(*this, id);
 }
 
 } // namespace app

@@ -8,14 +8,7 @@ namespace app {
 class CPortSetupApp : public framework::CApplication {
 public:
     bool InitInstance() override;
-
-    static const framework::CommandTable s_commandTable;
-
-protected:
-    const framework::CommandTable& GetCommandTable() const override { return s_commandTable; }
-
-private:
-    static const framework::CommandEntry s_commands[];
+    bool OnCommand(UINT id) override;
 };
 
 } // namespace app

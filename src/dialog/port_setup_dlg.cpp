@@ -1,8 +1,8 @@
 #include "dialog/port_setup_dlg.h"
 
+#include "dialog/notices.h"
 #include "framework/exchange.h"
 #include "framework/paint_dc.h"
-#include "params/notice.h"
 #include "params/parameter_store.h"
 #include "res/resource.h"
 
@@ -20,25 +20,20 @@ struct IntegerRange {
 constexpr IntegerRange kAdapterCountRange{0, 4};
 constexpr IntegerRange kStartPortRange{3, 247};
 
-constexpr char kRestartNotice[] =
-    "You must shutdown computer before the new setting will take effect!";
-constexpr char kStoreFailedNotice[] =
-    "System can't save data in registry, please check your access rights !!";
-
 } // namespace
-
-const framework::MessageEntry CPortSetupDlg::s_messages[] = {
-    framework::OnMessage<WM_PAINT, &CPortSetupDlg::PaintMinimized>(),
-    framework::OnMessage<WM_QUERYDRAGICON, &CPortSetupDlg::GetDragIcon>(),
-};
-
-const framework::MessageTable CPortSetupDlg::s_messageTable{&CDialog::s_messageTable, s_messages};
 
 CPortSetupDlg::CPortSetupDlg() : CPortSetupDlg(IDD_PORTSETUP_DIALOG) {}
 
 CPortSetupDlg::CPortSetupDlg(UINT templateId)
     : CDialog(templateId),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ADAPTER))) {}
+
+framework::MessageResult CPortSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    using framework::On;
+    return framework::Dispatch<CDialog, On<WM_PAINT, &CPortSetupDlg::PaintMinimized>,
+                               On<WM_QUERYDRAGICON, &CPortSetupDlg::GetDragIcon>>(*this, message,
+                                                                                  wParam, lParam);
+}
 
 params::DriverParameters CPortSetupDlg::Parameters() const {
     return {m_nMaxAdapter, m_nStartNum, m_nExtMode0, m_nExtMode1};
@@ -64,7 +59,8 @@ void CPortSetupDlg::ExchangeData(framework::ExchangeContext& context) {
 
 bool CPortSetupDlg::OnDialogInit() {
     params::DriverParameters parameters = Parameters();
-    params::LoadDriverParameters(m_hWnd, parameters);
+    params::LoadDriverParameters(
+        parameters, [this](params::Unreadable what) { ShowNotice(m_hWnd, NoticeFor(what)); });
     SetParameters(parameters);
 
     // When the controls cannot show the fields, the standard initialisation has ended the
@@ -83,10 +79,10 @@ void CPortSetupDlg::OnApply() {
     if (!params::StoreDriverParameters(Parameters())) {
         // Nothing may claim a restart when nothing was written: stay open, so the user can
         // fix the rights and try again, or Quit.
-        params::ShowNotice(m_hWnd, kStoreFailedNotice, MB_ICONEXCLAMATION);
+        ShowNotice(m_hWnd, Notice::StoreFailed);
         return;
     }
-    params::ShowNotice(m_hWnd, kRestartNotice);
+    ShowNotice(m_hWnd, Notice::Restart);
 
     // Apply may have lost its default-button look while the notice had the focus; give it
     // back, and show the fields as stored, for the moment the window is still up.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "framework/button.h"
 #include "framework/dialog.h"
 #include "params/driver_parameters.h"
 
@@ -8,14 +7,10 @@
 
 #include <cstdint>
 
-namespace framework {
-class ExchangeContext;
-}
-
 namespace dialog {
 
-// The settings dialog: shows the driver's settings, lets the user change the first port's
-// COM number and the two cable extended modes, and stores them on Apply.
+// The settings dialog: shows the driver's settings, lets the user change the first port's COM
+// number and the two cable extended modes, and stores them on Apply.
 class CPortSetupDlg : public framework::CDialog {
 public:
     CPortSetupDlg();
@@ -23,7 +18,7 @@ public:
     // The four value fields as a settings record.
     params::DriverParameters Parameters() const;
 
-    static const framework::MessageTable s_messageTable;
+    framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 protected:
     // For dialogs built from another template with the same controls.
@@ -35,7 +30,7 @@ protected:
     void OnOK() override { OnApply(); }
     void OnCancel() override { OnQuit(); }
 
-    const framework::MessageTable& GetMessageTable() const override { return s_messageTable; }
+    framework::CButton m_btnApply;
 
 private:
     void OnApply();
@@ -44,9 +39,6 @@ private:
     framework::MessageResult PaintMinimized();
     HICON GetDragIcon() const { return m_hIcon; }
 
-    static const framework::MessageEntry s_messages[];
-
-    framework::CButton m_btnApply;
     std::int32_t m_nMaxAdapter = 0;
     std::int32_t m_nStartNum = 0;
     std::int32_t m_nExtMode0 = 0;

@@ -2,7 +2,6 @@
 
 #include "framework/application.h"
 #include "framework/exchange.h"
-#include "framework/framework_ids.h"
 #include "framework/placeholders.h"
 #include "framework/scoped_disable.h"
 #include "framework/string_resource.h"
@@ -14,15 +13,12 @@ namespace framework {
 
 namespace {
 
-// Longest template FormatPlaceholders loads, and longest own text of a failure reported.
+// Longest template FormatPlaceholders loads, and longest own text of a failure.
 constexpr std::size_t kMaxTemplate = 255;
-constexpr std::size_t kMaxFailureText = 511;
+constexpr std::size_t kMaxFailureText = 127;
 
-constexpr UINT kButtonSetMask = MB_TYPEMASK;
-constexpr UINT kIconMask = MB_ICONMASK;
-
-// The window that owns an application-level box: the main window, or the pop-up of it that
-// was active last, never a child.
+// The window that owns an application-level box: the main window, or the pop-up of it that was
+// active last, never a child.
 HWND FindMessageOwner() {
     HWND owner = MainWindowHandle();
     if (owner == nullptr) {
@@ -69,34 +65,46 @@ bool IsLeadByte(char byte) {
     return ::IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE;
 }
 
+// The string-table entry of the failure being handled, or 0 when it has none.
+UINT FailureTextId() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return IDS_OUT_OF_MEMORY;
+    } catch (const Failure& failure) {
+        return failure.TextId();
+    } catch (...) {
+        return 0;
+    }
+}
+
 } // namespace
 
-int ShowAppMessage(std::string_view text, UINT style, UINT helpId) {
+int ShowAppMessage(const char* text, UINT style, UINT helpId) noexcept {
     const HWND owner = FindMessageOwner();
     // The box disables its owner itself; a top-level window above the owner is ours to do.
     const HWND topLevel = owner != nullptr ? TopLevelOf(owner) : nullptr;
     ScopedDisable disabledTopLevel(topLevel != owner ? topLevel : nullptr);
     PromptHelpContext helpContext(helpId);
 
-    // Boxes with only OK, or a question of the OK/Cancel or Yes/No kind, get the
-    // exclamation icon when the caller gave none.
-    const UINT buttons = style & kButtonSetMask;
-    if ((style & kIconMask) == 0 && (buttons == MB_OK || buttons == MB_OKCANCEL ||
-                                     buttons == MB_YESNOCANCEL || buttons == MB_YESNO)) {
+    // Boxes with only OK, or a question of the OK/Cancel or Yes/No kind, get the exclamation
+    // icon when the caller gave none.
+    const UINT buttons = style & MB_TYPEMASK;
+    if ((style & MB_ICONMASK) == 0 && (buttons == MB_OK || buttons == MB_OKCANCEL ||
+                                       buttons == MB_YESNOCANCEL || buttons == MB_YESNO)) {
         style |= MB_ICONEXCLAMATION;
     }
 
     const CApplication* application = CApplication::Current();
-    const std::string caption = application != nullptr ? application->AppName() : std::string();
-    const std::string terminated(text);
-    return ::MessageBoxA(owner, terminated.c_str(), caption.c_str(), style);
+    const char* caption = application != nullptr ? application->AppName().c_str() : "";
+    return ::MessageBoxA(owner, text, caption, style);
 }
 
 int ShowAppMessage(UINT textId, UINT style, UINT helpId) {
     if (helpId == static_cast<UINT>(-1)) {
         helpId = textId;
     }
-    return ShowAppMessage(LoadStringResource(textId), style, helpId);
+    return ShowAppMessage(LoadStringResource(textId).c_str(), style, helpId);
 }
 
 std::string FormatPlaceholders(UINT templateId, std::string_view first, std::string_view second) {
@@ -104,22 +112,24 @@ std::string FormatPlaceholders(UINT templateId, std::string_view first, std::str
     return ReplacePlaceholders(templateText, first, second, &IsLeadByte);
 }
 
-void ReportFailure(const std::exception_ptr& failure, UINT style, UINT fallbackId) {
-    std::optional<std::string> text;
-    try {
-        std::rethrow_exception(failure);
-    } catch (const Failure& known) {
-        text = known.GetErrorMessage(kMaxFailureText);
-    } catch (const std::bad_alloc&) {
-        text = OutOfMemory().GetErrorMessage(kMaxFailureText);
-    } catch (...) {
-        // Anything else brings no text of its own.
+void ReportFailure(UINT style, UINT fallbackId) noexcept {
+    const UINT ownTextId = FailureTextId();
+    if (ownTextId != IDS_OUT_OF_MEMORY) {
+        try {
+            std::string text =
+                ownTextId != 0 ? LoadStringResource(ownTextId, kMaxFailureText) : std::string();
+            if (text.empty()) {
+                text = LoadStringResource(fallbackId);
+            }
+            ShowAppMessage(text.c_str(), style, 0);
+            return;
+        } catch (...) {
+            // No memory left for the text: that is what the user is told instead.
+        }
     }
-    if (text && !text->empty()) {
-        ShowAppMessage(*text, style, 0);
-    } else {
-        ShowAppMessage(LoadStringResource(fallbackId), style, 0);
-    }
+    // Loaded at set-up: telling of memory running out must not need any.
+    const CApplication* application = CApplication::Current();
+    ShowAppMessage(application != nullptr ? application->OutOfMemoryText().c_str() : "", style, 0);
 }
 
 } // namespace framework

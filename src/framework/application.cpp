@@ -1,20 +1,21 @@
 #include "framework/application.h"
 
 #include "framework/app_message.h"
-#include "framework/boundary.h"
+#include "framework/dialog.h"
 #include "framework/framework_ids.h"
 #include "framework/module_names.h"
 #include "framework/string_resource.h"
-#include "framework/window.h"
 
 #include <string>
-#include <utility>
 
 namespace framework {
 
 namespace {
 
 CApplication* s_application = nullptr;
+
+// A failure's own text is at most this long.
+constexpr std::size_t kMaxFailureText = 127;
 
 std::string ModulePath(HINSTANCE instance) {
     std::string path(MAX_PATH, '\0');
@@ -31,9 +32,7 @@ std::string ModulePath(HINSTANCE instance) {
 
 } // namespace
 
-const CommandTable CApplication::s_commandTable{nullptr, {}};
-
-CApplication::CApplication(const char* appName) : m_explicitAppName(appName) {
+CApplication::CApplication() {
     s_application = this;
 }
 
@@ -47,34 +46,16 @@ CApplication* CApplication::Current() {
     return s_application;
 }
 
-CWindow* CApplication::CurrentMainWindow() {
-    return s_application != nullptr ? s_application->m_mainWindow : nullptr;
-}
-
 HWND MainWindowHandle() {
-    const CWindow* mainWindow = CApplication::CurrentMainWindow();
+    const CDialog* mainWindow = s_application != nullptr ? s_application->MainWindow() : nullptr;
     return mainWindow != nullptr ? mainWindow->Handle() : nullptr;
 }
 
-void CApplication::SetUp(HINSTANCE instance, std::string_view modulePath, const char* commandLine) {
+void CApplication::SetUp(HINSTANCE instance, std::string_view modulePath) {
     m_instance = instance;
-    if (m_explicitAppName != nullptr) {
-        m_appName = m_explicitAppName;
-    } else if (std::string title = LoadStringResource(IDS_APP_TITLE); !title.empty()) {
-        m_appName = std::move(title);
-    } else {
-        m_appName = DeriveApplicationName(modulePath);
-    }
+    m_appName = DeriveApplicationName(modulePath);
     m_helpFilePath = DeriveHelpPath(modulePath);
-    m_commandLine = commandLine != nullptr ? commandLine : "";
-}
-
-bool CApplication::RouteCommand(UINT id) {
-    if (const CommandHandler handler = GetCommandTable().Find(id)) {
-        handler(*this);
-        return true;
-    }
-    return false;
+    m_outOfMemoryText = LoadStringResource(IDS_OUT_OF_MEMORY, kMaxFailureText);
 }
 
 void CApplication::OnHelp() {
@@ -83,26 +64,26 @@ void CApplication::OnHelp() {
     if (context == HID_BASE_PROMPT + IDS_HELP_LAUNCH_FAILED) {
         return;
     }
-    if (context == 0) {
-        if (const CWindow* focused = CWindow::FromHandle(::GetFocus())) {
-            context = focused->HelpContext();
-        }
-        if (context == 0 && m_mainWindow != nullptr) {
-            context = m_mainWindow->HelpContext();
-        }
+    // The controls have no help contexts of their own: the dialog answers for them.
+    if (context == 0 && m_mainWindow != nullptr) {
+        context = m_mainWindow->HelpContext();
     }
-    if (!::WinHelpA(MainWindowHandle(), m_helpFilePath.c_str(), HELP_CONTEXT, context)) {
+    if (!CallHelpViewer(MainWindowHandle(), m_helpFilePath.c_str(), HELP_CONTEXT, context)) {
         ShowAppMessage(IDS_HELP_LAUNCH_FAILED);
     }
 }
 
-int RunApplication(HINSTANCE instance, const char* commandLine) {
+bool CApplication::CallHelpViewer(HWND window, const char* helpFile, UINT command, ULONG_PTR data) {
+    return ::WinHelpA(window, helpFile, command, data) != FALSE;
+}
+
+int RunApplication(HINSTANCE instance) {
     CApplication* application = CApplication::Current();
     if (application == nullptr) {
         return -1;
     }
     try {
-        application->SetUp(instance, ModulePath(instance), commandLine);
+        application->SetUp(instance, ModulePath(instance));
         if (application->InitInstance()) {
             MSG message;
             while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -110,18 +91,9 @@ int RunApplication(HINSTANCE instance, const char* commandLine) {
                 ::DispatchMessageA(&message);
             }
         }
-        if (std::exception_ptr lost = TakePendingException()) {
-            std::rethrow_exception(lost);
-        }
-        return application->ExitInstance();
+        return 0;
     } catch (...) {
-        const std::exception_ptr failure = std::current_exception();
-        CallAtBoundary(
-            [&] {
-                ReportFailure(failure, MB_ICONEXCLAMATION | MB_OK, IDS_INTERNAL_ERROR);
-                return 0;
-            },
-            0);
+        ReportFailure(MB_ICONEXCLAMATION | MB_OK, IDS_INTERNAL_ERROR);
         return -1;
     }
 }

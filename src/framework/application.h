@@ -9,27 +9,14 @@
 
 namespace framework {
 
-class CWindow;
-class CApplication;
+class CDialog;
 
-using CommandHandler = void (*)(CApplication& application);
-using CommandEntry = DispatchEntry<CommandHandler>;
-using CommandTable = DispatchTable<CommandHandler>;
-
-// A command table entry that sends command `Id` to the member handler `Member`.
-template <UINT Id, auto Member> constexpr CommandEntry OnCommand() {
-    return {Id, [](CApplication& application) {
-                CrackMessage<CApplication, Member>(application, 0, 0);
-            }};
-}
-
-// The application: one global object per program. The framework's entry sets it up from
-// the executable's path, calls InitInstance, and runs a message loop only when
-// InitInstance asks for one by returning true.
+// The application: one global object per program. The framework's entry sets it up from the
+// executable's path, calls InitInstance, and runs a message loop only when InitInstance asks
+// for one by returning true.
 class CApplication {
 public:
-    // `appName` overrides the name SetUp would derive; nullptr derives it.
-    explicit CApplication(const char* appName = nullptr);
+    CApplication();
     virtual ~CApplication();
     CApplication(const CApplication&) = delete;
     CApplication& operator=(const CApplication&) = delete;
@@ -37,17 +24,16 @@ public:
     // The one application object, or nullptr before it is constructed.
     static CApplication* Current();
 
-    // Framework set-up: derives the application name and the help file path from the full
-    // path of the executable. An explicit name, or else an application title in the string
-    // table, takes the place of the derived name.
-    void SetUp(HINSTANCE instance, std::string_view modulePath, const char* commandLine);
+    // Framework set-up: derives the application name and the help file path from the full path
+    // of the executable, and loads what the out-of-memory message needs, which must not wait
+    // until memory has run out.
+    void SetUp(HINSTANCE instance, std::string_view modulePath);
 
-    // True: the application has a main window and wants the message loop.
+    // True: the application wants the message loop.
     virtual bool InitInstance() { return false; }
-    virtual int ExitInstance() { return 0; }
 
-    // Sends a command to this application's command table; false when nothing handles it.
-    bool RouteCommand(UINT id);
+    // The application's command table (see message_table.h): false when nothing handles `id`.
+    virtual bool OnCommand(UINT) { return false; }
 
     // The framework's standard help handler (the help command, F1).
     void OnHelp();
@@ -55,28 +41,25 @@ public:
     HINSTANCE Instance() const { return m_instance; }
     const std::string& AppName() const { return m_appName; }
     const std::string& HelpFilePath() const { return m_helpFilePath; }
-    const std::string& CommandLine() const { return m_commandLine; }
+    const std::string& OutOfMemoryText() const { return m_outOfMemoryText; }
 
-    CWindow* MainWindow() const { return m_mainWindow; }
-    // The one application's main window; nullptr when there is no application or none.
-    static CWindow* CurrentMainWindow();
-    void SetMainWindow(CWindow* window) { m_mainWindow = window; }
+    CDialog* MainWindow() const { return m_mainWindow; }
+    void SetMainWindow(CDialog* window) { m_mainWindow = window; }
 
     DWORD HelpContext() const { return m_helpContext; }
     void SetHelpContext(DWORD context) { m_helpContext = context; }
 
-    static const CommandTable s_commandTable;
-
 protected:
-    virtual const CommandTable& GetCommandTable() const { return s_commandTable; }
+    // The one way to the system's help viewer (WinHelpA), so that it can be replaced; false when
+    // the viewer cannot be started.
+    virtual bool CallHelpViewer(HWND window, const char* helpFile, UINT command, ULONG_PTR data);
 
 private:
     HINSTANCE m_instance = nullptr;
-    const char* m_explicitAppName;
     std::string m_appName;
     std::string m_helpFilePath;
-    std::string m_commandLine;
-    CWindow* m_mainWindow = nullptr;
+    std::string m_outOfMemoryText;
+    CDialog* m_mainWindow = nullptr;
     DWORD m_helpContext = 0;
 };
 
@@ -84,6 +67,6 @@ private:
 HWND MainWindowHandle();
 
 // The framework's entry: called from WinMain.
-int RunApplication(HINSTANCE instance, const char* commandLine);
+int RunApplication(HINSTANCE instance);
 
 } // namespace framework

@@ -1,10 +1,12 @@
 #include "framework/dialog.h"
 
 #include "framework/application.h"
+#include "framework/exchange.h"
 #include "framework/framework_ids.h"
 #include "framework/placement.h"
 #include "framework/scoped_disable.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -12,12 +14,11 @@ namespace framework {
 
 namespace {
 
-// Sent by the system's caret blink and tooltips; like a system key press, it may come
-// before the loop has ever been idle, and the window must be up by then.
+// Sent by the system's caret blink and tooltips; like a system key press, it may come before
+// the loop has ever been idle, and the window must be up by then.
 constexpr UINT kSystemTimerMessage = 0x0118;
 
-// Messages whose result a dialog procedure returns directly instead of through
-// DWLP_MSGRESULT.
+// Messages whose result a dialog procedure returns directly instead of through DWLP_MSGRESULT.
 constexpr std::array kDirectResultMessages{
     UINT{WM_INITDIALOG},   UINT{WM_QUERYDRAGICON},     UINT{WM_COMPAREITEM},
     UINT{WM_VKEYTOITEM},   UINT{WM_CHARTOITEM},        UINT{WM_CTLCOLORMSGBOX},
@@ -26,12 +27,12 @@ constexpr std::array kDirectResultMessages{
 };
 
 bool ReturnsResultDirectly(UINT message) {
-    for (const UINT direct : kDirectResultMessages) {
-        if (direct == message) {
-            return true;
-        }
-    }
-    return false;
+    return std::find(kDirectResultMessages.begin(), kDirectResultMessages.end(), message) !=
+           kDirectResultMessages.end();
+}
+
+bool IsFromChildControl(UINT message, LPARAM lParam) {
+    return (message == WM_COMMAND && lParam != 0) || message == WM_NOTIFY;
 }
 
 Rectangle ToRectangle(const RECT& rect) {
@@ -44,16 +45,6 @@ bool IsKeyDown(int virtualKey) {
 
 } // namespace
 
-const MessageEntry CDialog::s_messages[] = {
-    OnMessage<WM_INITDIALOG, &CDialog::OnInitDialogMessage>(),
-    OnMessage<WM_COMMAND, &CDialog::OnCommandMessage>(),
-    OnMessage<WM_HELP, &CDialog::OnHelpMessage>(),
-};
-
-const MessageTable CDialog::s_messageTable{&CWindow::s_messageTable, s_messages};
-
-CDialog::CDialog(UINT templateId, CWindow* parent) : m_templateId(templateId), m_parent(parent) {}
-
 CDialog::~CDialog() {
     if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) {
         ::DestroyWindow(m_hWnd);
@@ -63,6 +54,18 @@ CDialog::~CDialog() {
 DWORD CDialog::HelpContext() const {
     return HID_BASE_RESOURCE + m_templateId;
 }
+
+void CDialog::SetIcon(HICON icon, bool big) {
+    ::SendMessageA(m_hWnd, WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+MessageResult CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return Dispatch<NoBaseTable, On<WM_INITDIALOG, &CDialog::OnInitDialog>,
+                    On<WM_COMMAND, &CDialog::OnCommand>, On<WM_HELP, &CDialog::OnHelp>>(
+        *this, message, wParam, lParam);
+}
+
+void CDialog::ExchangeData(ExchangeContext&) {}
 
 INT_PTR CDialog::DoModal() {
     const HINSTANCE instance = ::GetModuleHandleA(nullptr);
@@ -80,23 +83,20 @@ INT_PTR CDialog::DoModal() {
     m_result = -1;
     const HWND owner = ChooseOwner();
     ScopedDisable disabledOwner(owner);
-    {
-        ScopedExceptionSink sink(*this);
-        const HWND created = ::CreateDialogIndirectParamA(
-            instance, dialogTemplate, owner, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-        if (created != nullptr) {
-            if (!m_ended) {
-                CentreUnlessPlaced(owner);
-                RunModalLoop();
-            }
-            // Hand activation back to the owner before the window goes.
-            disabledOwner.Release();
-            if (::IsWindow(created)) {
-                ::SetWindowPos(created, nullptr, 0, 0, 0, 0,
-                               SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
-                                   SWP_NOACTIVATE);
-                ::DestroyWindow(created);
-            }
+    const HWND created = ::CreateDialogIndirectParamA(
+        instance, dialogTemplate, owner, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (created != nullptr) {
+        if (!m_ended) {
+            CentreUnlessPlaced(owner);
+            RunModalLoop();
+        }
+        // Hand activation back to the owner before the window goes.
+        disabledOwner.Release();
+        if (::IsWindow(created)) {
+            ::SetWindowPos(created, nullptr, 0, 0, 0, 0,
+                           SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
+                               SWP_NOACTIVATE);
+            ::DestroyWindow(created);
         }
     }
     if (m_exception) {
@@ -105,7 +105,7 @@ INT_PTR CDialog::DoModal() {
     return m_result;
 }
 
-void CDialog::EndDialog(INT_PTR result) {
+void CDialog::EndModal(INT_PTR result) {
     m_result = result;
     m_ended = true;
     // Wake the loop should it be waiting for a message.
@@ -116,7 +116,7 @@ void CDialog::EndDialog(INT_PTR result) {
 
 bool CDialog::OnDialogInit() {
     if (!RunExchange(false)) {
-        EndDialog(-1);
+        EndModal(-1);
         return false;
     }
     return true;
@@ -124,33 +124,50 @@ bool CDialog::OnDialogInit() {
 
 void CDialog::OnOK() {
     if (RunExchange(true)) {
-        EndDialog(IDOK);
+        EndModal(IDOK);
     }
 }
 
 void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
+    EndModal(IDCANCEL);
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    CWindow* object = nullptr;
     if (message == WM_INITDIALOG) {
-        auto* dialog = reinterpret_cast<CDialog*>(lParam);
-        dialog->Register(window);
-        object = dialog;
-    } else {
-        // Messages such as WM_SETFONT arrive before WM_INITDIALOG: no object yet.
-        object = FromHandle(window);
+        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        reinterpret_cast<CDialog*>(lParam)->m_hWnd = window;
     }
-    if (object == nullptr) {
+    // Messages such as WM_SETFONT arrive before WM_INITDIALOG: no object yet.
+    auto* const self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+    if (self == nullptr) {
         return FALSE;
     }
     if (message == WM_NCDESTROY) {
-        object->OnWindowGone();
+        ::SetWindowLongPtrA(window, DWLP_USER, 0);
+        self->m_hWnd = nullptr;
+        if (CApplication* application = CApplication::Current();
+            application != nullptr && application->MainWindow() == self) {
+            application->SetMainWindow(nullptr);
+        }
         return FALSE;
     }
-    const MessageResult result = CallAtBoundary(
-        [&] { return object->HandleMessage(message, wParam, lParam); }, MessageResult{0});
+    // Checked before any table is consulted, so that a derived class's own command or
+    // notification handlers are locked out of a run of the exchange as well as ours.
+    if (IsFromChildControl(message, lParam) && NotificationLockout::Current() == window) {
+        ::SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
+
+    MessageResult result;
+    try {
+        result = self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        if (!self->m_exception) {
+            self->m_exception = std::current_exception();
+        }
+        self->EndModal(-1);
+        return FALSE;
+    }
     if (!result) {
         return FALSE;
     }
@@ -161,17 +178,17 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     return TRUE;
 }
 
-LRESULT CDialog::OnInitDialogMessage() {
+bool CDialog::OnInitDialog() {
     ::GetWindowRect(m_hWnd, &m_rectBeforeInit);
-    return OnDialogInit() ? TRUE : FALSE;
+    return OnDialogInit();
 }
 
-MessageResult CDialog::OnCommandMessage(WPARAM wParam, LPARAM) {
-    // A click, or a menu or accelerator command (code 0 in both cases).
-    if (HIWORD(wParam) != BN_CLICKED) {
+MessageResult CDialog::OnCommand(int id, UINT code, HWND) {
+    // A click, or a menu or accelerator command (code 0 in all three cases).
+    if (code != BN_CLICKED) {
         return std::nullopt;
     }
-    switch (LOWORD(wParam)) {
+    switch (id) {
     case IDOK:
         OnOK();
         return 0;
@@ -183,36 +200,25 @@ MessageResult CDialog::OnCommandMessage(WPARAM wParam, LPARAM) {
     }
 }
 
-LRESULT CDialog::OnHelpMessage() {
+bool CDialog::OnHelp() {
     // F1 alone asks for help; with Shift, Ctrl or Alt it means something else, or nothing.
     if (IsKeyDown(VK_SHIFT) || IsKeyDown(VK_CONTROL) || IsKeyDown(VK_MENU)) {
-        return TRUE;
+        return true;
     }
     if (CApplication* application = CApplication::Current()) {
-        application->RouteCommand(ID_HELP);
+        application->OnCommand(ID_HELP);
     }
-    return TRUE;
-}
-
-void CDialog::TakeException(std::exception_ptr exception) noexcept {
-    if (!m_exception) {
-        m_exception = std::move(exception);
-    }
-    EndDialog(-1);
+    return true;
 }
 
 HWND CDialog::ChooseOwner() const {
-    HWND owner = m_parent != nullptr ? m_parent->Handle() : nullptr;
-    if (owner == nullptr) {
-        // The main window is often this very dialog, whose window does not exist yet.
-        if (const CWindow* mainWindow = CApplication::CurrentMainWindow(); mainWindow != this) {
-            owner = MainWindowHandle();
-        }
+    // The main window is often this very dialog, whose window does not exist yet.
+    const CApplication* application = CApplication::Current();
+    const CDialog* mainWindow = application != nullptr ? application->MainWindow() : nullptr;
+    if (mainWindow == nullptr || mainWindow == this || mainWindow->Handle() == nullptr) {
+        return nullptr;
     }
-    if (owner != nullptr) {
-        owner = ::GetLastActivePopup(::GetAncestor(owner, GA_ROOT));
-    }
-    return owner;
+    return ::GetLastActivePopup(::GetAncestor(mainWindow->Handle(), GA_ROOT));
 }
 
 void CDialog::CentreUnlessPlaced(HWND owner) {
@@ -255,7 +261,7 @@ void CDialog::RunModalLoop() {
     while (!m_ended) {
         if (!::IsWindow(m_hWnd)) {
             // Destroyed behind our back: the run cannot go on.
-            EndDialog(-1);
+            EndModal(-1);
             break;
         }
         if (!m_shown && !::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
@@ -268,7 +274,7 @@ void CDialog::RunModalLoop() {
             if (got == 0) {
                 ::PostQuitMessage(static_cast<int>(message.wParam));
             }
-            EndDialog(-1);
+            EndModal(-1);
             break;
         }
         if (!m_shown &&

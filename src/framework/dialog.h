@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/boundary.h"
+#include "framework/message_table.h"
 #include "framework/window.h"
 
 #include <windows.h>
@@ -9,55 +9,65 @@
 
 namespace framework {
 
-// A dialog built from a template and run modally by the framework's own loop, so that
-// the framework decides when the window is centred, shown and taken down.
-class CDialog : public CWindow, private ExceptionSink {
-public:
-    explicit CDialog(UINT templateId, CWindow* parent = nullptr);
-    ~CDialog() override;
+class ExchangeContext;
 
-    // Creates the window from the template, runs it until it is ended and returns the end
-    // value: the value given to EndDialog, or -1 when the window cannot be created. An
-    // exception caught inside the run ends it with -1 and is rethrown from here.
+// A dialog built from a template and run modally by the framework's own loop, so that the
+// framework decides when the window is centred, shown and taken down.
+//
+// It is also the framework's exception boundary: no C++ exception may unwind through the
+// system's frames between a dialog procedure and the loop that called it. An exception that
+// leaves a handler is caught by the dialog procedure, kept by the dialog, and ends the run
+// with -1; DoModal rethrows it once the window is gone.
+class CDialog : public CWindow {
+public:
+    explicit CDialog(UINT templateId) : m_templateId(templateId) {}
+    virtual ~CDialog();
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    // Creates the window from the template, runs it until it is ended and returns the end value:
+    // the value given to EndModal, or -1 when the window cannot be created.
     INT_PTR DoModal();
 
     // Ends the modal run with `result` once the current message has been handled.
-    void EndDialog(INT_PTR result);
+    void EndModal(INT_PTR result);
 
-    UINT TemplateId() const { return m_templateId; }
+    // Runs the data exchange in one direction; false after a failure that has been reported to
+    // the user.
+    bool RunExchange(bool save);
 
-    // A dialog answers help requests with 0x20000 + its template id.
-    DWORD HelpContext() const override;
+    // The help context the dialog answers when help is asked for: 0x20000 + its template id.
+    DWORD HelpContext() const;
 
-    static const MessageTable s_messageTable;
+    // The dialog's message table; see message_table.h.
+    virtual MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void SetIcon(HICON icon, bool big);
 
 protected:
-    // Operations a dialog replaces. The standard ones: initialisation runs the exchange in
-    // the load direction, ending the run with -1 when it fails; OK runs it in the save
-    // direction and ends the run with IDOK when it succeeds; Cancel ends with IDCANCEL.
+    // The data exchange between the controls and the dialog's fields. Binds nothing here.
+    virtual void ExchangeData(ExchangeContext& context);
+
+    // The standard operations. Initialisation runs the exchange in the load direction, ending
+    // the run with -1 when it fails; OK runs it in the save direction and ends the run with IDOK
+    // when it succeeds; Cancel ends it with IDCANCEL.
     virtual bool OnDialogInit();
     virtual void OnOK();
     virtual void OnCancel();
 
-    const MessageTable& GetMessageTable() const override { return s_messageTable; }
-
 private:
-    static const MessageEntry s_messages[];
-
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    LRESULT OnInitDialogMessage();
-    MessageResult OnCommandMessage(WPARAM wParam, LPARAM lParam);
-    LRESULT OnHelpMessage();
+    bool OnInitDialog();
+    MessageResult OnCommand(int id, UINT code, HWND control);
+    bool OnHelp();
 
-    void TakeException(std::exception_ptr exception) noexcept override;
     HWND ChooseOwner() const;
     void CentreUnlessPlaced(HWND owner);
     void RunModalLoop();
     void ShowForTheFirstTime();
 
     UINT m_templateId;
-    CWindow* m_parent;
     bool m_ended = false;
     bool m_shown = false;
     INT_PTR m_result = -1;

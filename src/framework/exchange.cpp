@@ -1,12 +1,9 @@
 #include "framework/exchange.h"
 
 #include "framework/app_message.h"
-#include "framework/framework_ids.h"
 #include "framework/integer_text.h"
-#include "framework/string_resource.h"
 
 #include <array>
-#include <new>
 
 namespace framework {
 
@@ -19,23 +16,10 @@ constexpr std::size_t kCompareTextBuffer = 256;
 // The check-box states: unchecked, checked, indeterminate.
 constexpr std::int32_t kHighestCheckState = BST_INDETERMINATE;
 
+// Per thread: a run of the exchange, and the notifications it causes, belong to one thread.
 thread_local HWND t_notificationLockout = nullptr;
 
 } // namespace
-
-std::optional<std::string> StringTableFailure::GetErrorMessage(std::size_t maxChars) const {
-    if (!m_text) {
-        m_text = LoadStringResource(m_textId, kMaxOwnText);
-    }
-    if (m_text->empty()) {
-        return std::nullopt;
-    }
-    return m_text->substr(0, maxChars);
-}
-
-UnsupportedOperation::UnsupportedOperation() : StringTableFailure(IDS_UNSUPPORTED_OPERATION) {}
-
-OutOfMemory::OutOfMemory() : StringTableFailure(IDS_OUT_OF_MEMORY) {}
 
 NotificationLockout::NotificationLockout(HWND window) : m_previous(t_notificationLockout) {
     t_notificationLockout = window;
@@ -49,24 +33,16 @@ HWND NotificationLockout::Current() {
     return t_notificationLockout;
 }
 
-bool RunExchangeWith(ExchangeContext& context) {
-    NotificationLockout lockout(context.dialog.Handle());
-    std::exception_ptr failure;
+bool CDialog::RunExchange(bool save) {
+    ExchangeContext context(save, *this);
+    NotificationLockout lockout(m_hWnd);
     try {
-        context.dialog.ExchangeData(context);
+        ExchangeData(context);
         return true;
     } catch (const ValidationFailure&) {
         // The failing step has told the user already.
-        return false;
-    } catch (const std::bad_alloc&) {
-        failure = std::make_exception_ptr(OutOfMemory());
     } catch (...) {
-        failure = std::current_exception();
-    }
-    try {
-        ReportFailure(failure, MB_ICONEXCLAMATION | MB_OK, IDS_INTERNAL_ERROR);
-    } catch (...) {
-        // Reporting can fail only for want of memory; the run has failed either way.
+        ReportFailure(MB_ICONEXCLAMATION | MB_OK, IDS_INTERNAL_ERROR);
     }
     return false;
 }
@@ -98,12 +74,8 @@ void FailExchange(ExchangeContext& context) {
 }
 
 void AttachControl(ExchangeContext& context, int controlId, CWindow& control) {
-    if (control.IsAttached()) {
-        return;
-    }
-    const HWND handle = PrepareControl(context, controlId);
-    if (!control.AttachToControl(handle)) {
-        throw UnsupportedOperation();
+    if (!control.IsAttached()) {
+        control.Attach(PrepareControl(context, controlId));
     }
 }
 
@@ -129,7 +101,7 @@ void CheckRange(ExchangeContext& context, std::int32_t value, std::int32_t lower
     }
     const std::string message =
         FormatPlaceholders(IDS_PARSE_INTEGER_RANGE, FormatInteger(lower), FormatInteger(upper));
-    ShowAppMessage(message, MB_ICONEXCLAMATION | MB_OK, IDS_PARSE_INTEGER_RANGE);
+    ShowAppMessage(message.c_str(), MB_ICONEXCLAMATION | MB_OK, IDS_PARSE_INTEGER_RANGE);
     FailExchange(context);
 }
 

@@ -1,83 +1,64 @@
 #pragma once
 
-// Data exchange between a window's controls and its fields. A window's ExchangeData lists
-// its bindings; each binding step moves one value in the run's direction, and in the save
-// direction parses and range-checks it. A step that fails raises one of the failures
-// below; only the runner catches them.
+// Data exchange between a dialog's controls and its fields. A dialog's ExchangeData lists its
+// bindings; each binding step moves one value in the run's direction, and in the save direction
+// parses and range-checks it. A step that fails raises one of the failures below; only the
+// runner, CDialog::RunExchange, catches them.
 
-#include "framework/window.h"
+#include "framework/dialog.h"
+#include "framework/framework_ids.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <exception>
-#include <optional>
-#include <string>
 #include <string_view>
 
 namespace framework {
 
-// A failure that ends a run of the exchange.
+// A failure that ends a run of the exchange. Its own text for the user, when it has one, is
+// the string-table entry `TextId()`.
 class Failure : public std::exception {
 public:
-    const char* what() const noexcept override { return "framework failure"; }
+    explicit Failure(UINT textId = 0) : m_textId(textId) {}
+    const char* what() const noexcept override { return "data exchange failure"; }
+    // 0: no text of its own.
+    UINT TextId() const { return m_textId; }
 
-    // The failure's own text for the user, at most `maxChars` characters; nullopt when
-    // it has none.
-    virtual std::optional<std::string> GetErrorMessage(std::size_t maxChars) const = 0;
+private:
+    UINT m_textId;
 };
 
 // The user has been told already (a validation message); nothing more is shown.
-class ValidationFailure final : public Failure {
+class ValidationFailure final : public Failure {};
+
+// A step named a control the dialog does not have.
+class UnsupportedOperation final : public Failure {
 public:
-    std::optional<std::string> GetErrorMessage(std::size_t) const override { return std::nullopt; }
-};
-
-// A failure whose text is an entry of the string table, looked up when first asked for.
-class StringTableFailure : public Failure {
-public:
-    explicit StringTableFailure(UINT textId) : m_textId(textId) {}
-    std::optional<std::string> GetErrorMessage(std::size_t maxChars) const override;
-
-private:
-    // The longest text a failure keeps of its own.
-    static constexpr std::size_t kMaxOwnText = 127;
-
-    UINT m_textId;
-    mutable std::optional<std::string> m_text;
-};
-
-// A step named a control the window does not have, or a control could not be attached.
-class UnsupportedOperation final : public StringTableFailure {
-public:
-    UnsupportedOperation();
+    UnsupportedOperation() : Failure(IDS_UNSUPPORTED_OPERATION) {}
 };
 
 // Memory ran out during the run.
-class OutOfMemory final : public StringTableFailure {
+class OutOfMemory final : public Failure {
 public:
-    OutOfMemory();
+    OutOfMemory() : Failure(IDS_OUT_OF_MEMORY) {}
 };
 
-// One run of the exchange: its direction, the window, and the control most recently
-// looked up, which gets the focus when a step fails.
+// One run of the exchange: its direction, the dialog, and the control most recently looked up,
+// which gets the focus when a step fails.
 class ExchangeContext {
 public:
-    ExchangeContext(bool saveDirection, CWindow& window) : save(saveDirection), dialog(window) {}
+    ExchangeContext(bool saveDirection, CDialog& window) : save(saveDirection), dialog(window) {}
 
     const bool save;
-    CWindow& dialog;
+    CDialog& dialog;
     HWND lastControl = nullptr;
     bool editFlag = false;
 };
 
-// Runs the window's ExchangeData with `context`: true when every step completed, false
-// after a failure that has been reported to the user. No exception leaves it.
-bool RunExchangeWith(ExchangeContext& context);
-
-// While a run holds a window here, command and notification messages from that window's
-// child controls are ignored: setting a control's text must not look like the user's edit.
-// One value per thread; runs nest, each restoring what it found.
+// While a run holds a window here, command and notification messages from that window's child
+// controls are ignored: setting a control's text must not look like the user's edit. One value
+// per thread; runs nest, each restoring what it found.
 class NotificationLockout {
 public:
     explicit NotificationLockout(HWND window);

@@ -11,10 +11,6 @@
 #define HID_BASE_RESOURCE 0x20000
 #define HID_BASE_PROMPT 0x30000
 
-// The application's title; when the string table has it, it replaces the name derived
-// from the executable's file name.
-#define IDS_APP_TITLE 0xE000
-
 // Texts of the framework's own messages.
 #define IDS_UNSUPPORTED_OPERATION 0xF021
 #define IDS_OUT_OF_MEMORY 0xF023

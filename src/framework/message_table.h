@@ -1,92 +1,94 @@
 #pragma once
 
-// Static dispatch tables: each class lists the messages (or commands) it handles, and
-// its table falls back to its base class's table for everything else.
+// Static message tables. A class lists what it handles in one statement, its HandleMessage
+// override:
+//
+//     MessageResult HandleMessage(UINT message, WPARAM w, LPARAM l) override {
+//         return Dispatch<CDialog, On<WM_PAINT, &CMyDialog::Paint>>(*this, message, w, l);
+//     }
+//
+// and whatever it does not list goes on to its base class's table (CDialog's here). Handlers are
+// typed: they take nothing, or (WPARAM, LPARAM); a WM_COMMAND handler takes the command cracked,
+// (int id, UINT code, HWND control). They return nothing (handled, result 0), a MessageResult,
+// a number or a handle. Command tables (DispatchCommand) list command ids and handlers that take
+// nothing.
 
 #include <windows.h>
 
 #include <optional>
-#include <span>
 #include <type_traits>
 
 namespace framework {
 
-// A handled message's result; std::nullopt hands the message on to the system's
-// default processing.
+// A handled message's result; std::nullopt leaves the message unhandled, for the base class's
+// table and then the system's default processing.
 using MessageResult = std::optional<LRESULT>;
 
-template <class Handler> struct DispatchEntry {
-    UINT key;
-    Handler handler;
+// One entry of a table: message or command `Key` goes to the member function `Handler`.
+template <UINT Key, auto Handler> struct On {
+    static constexpr UINT key = Key;
+    static constexpr auto handler = Handler;
 };
 
-template <class Handler> struct DispatchTable {
-    const DispatchTable* base;
-    std::span<const DispatchEntry<Handler>> entries;
-
-    // The handler of the most derived table that lists `key`, or nullptr.
-    Handler Find(UINT key) const {
-        for (const DispatchTable* table = this; table != nullptr; table = table->base) {
-            for (const auto& entry : table->entries) {
-                if (entry.key == key) {
-                    return entry.handler;
-                }
-            }
-        }
-        return nullptr;
-    }
-};
+// Stands for the base of the first class in a chain of tables: nothing is handled there.
+struct NoBaseTable {};
 
 namespace detail {
 
-template <class Member> struct MemberTraits;
-
-template <class Class, class Result, class... Args>
-struct MemberTraits<Result (Class::*)(Args...)> {
-    using Owner = Class;
-};
-
-template <class Class, class Result, class... Args>
-struct MemberTraits<Result (Class::*)(Args...) const> {
-    using Owner = Class;
-};
-
-// Turns what a typed handler returns into a message result.
-template <class Result> MessageResult ToMessageResult(Result result) {
-    if constexpr (std::is_same_v<Result, MessageResult>) {
-        return result;
+template <class Call> MessageResult ResultOf(Call&& call) {
+    using Result = decltype(call());
+    if constexpr (std::is_void_v<Result>) {
+        call();
+        return 0;
+    } else if constexpr (std::is_same_v<Result, MessageResult>) {
+        return call();
     } else if constexpr (std::is_pointer_v<Result>) {
-        return reinterpret_cast<LRESULT>(result);
+        return reinterpret_cast<LRESULT>(call());
     } else {
-        return static_cast<LRESULT>(result);
+        return static_cast<LRESULT>(call());
+    }
+}
+
+template <class Entry, class Self> MessageResult Crack(Self& self, WPARAM wParam, LPARAM lParam) {
+    constexpr auto handler = Entry::handler;
+    if constexpr (Entry::key == WM_COMMAND) {
+        return ResultOf([&] {
+            return (self.*handler)(static_cast<int>(LOWORD(wParam)), UINT{HIWORD(wParam)},
+                                   reinterpret_cast<HWND>(lParam));
+        });
+    } else if constexpr (std::is_invocable_v<decltype(handler), Self&, WPARAM, LPARAM>) {
+        return ResultOf([&] { return (self.*handler)(wParam, lParam); });
+    } else {
+        return ResultOf([&] { return (self.*handler)(); });
     }
 }
 
 } // namespace detail
 
-// Cracks a message for a member handler of class `Owner`: the handler takes either
-// nothing or (WPARAM, LPARAM), and returns nothing (handled, result 0), a
-// MessageResult, a handle or a number.
-template <class Base, auto Member>
-MessageResult CrackMessage(Base& target, WPARAM wParam, LPARAM lParam) {
-    using Owner = typename detail::MemberTraits<decltype(Member)>::Owner;
-    auto& self = static_cast<Owner&>(target);
-    if constexpr (std::is_invocable_v<decltype(Member), Owner&, WPARAM, LPARAM>) {
-        using Result = std::invoke_result_t<decltype(Member), Owner&, WPARAM, LPARAM>;
-        if constexpr (std::is_void_v<Result>) {
-            (self.*Member)(wParam, lParam);
-            return 0;
-        } else {
-            return detail::ToMessageResult((self.*Member)(wParam, lParam));
+// Runs the handler that `Entries` list for `message`; when none is listed, or the handler leaves
+// the message unhandled, hands it on to `Base`.
+template <class Base, class... Entries, class Self>
+MessageResult Dispatch(Self& self, UINT message, WPARAM wParam, LPARAM lParam) {
+    MessageResult result;
+    static_cast<void>(((message == Entries::key &&
+                        (result = detail::Crack<Entries>(self, wParam, lParam), true)) ||
+                       ...));
+    if constexpr (!std::is_same_v<Base, NoBaseTable>) {
+        if (!result) {
+            return self.Base::HandleMessage(message, wParam, lParam);
         }
+    }
+    return result;
+}
+
+// Runs the handler that `Entries` list for command `id`, or else hands it on to `Base`; false
+// when nobody handles it.
+template <class Base, class... Entries, class Self> bool DispatchCommand(Self& self, UINT id) {
+    const bool listed = ((id == Entries::key && ((self.*Entries::handler)(), true)) || ...);
+    if constexpr (std::is_same_v<Base, NoBaseTable>) {
+        return listed;
     } else {
-        using Result = std::invoke_result_t<decltype(Member), Owner&>;
-        if constexpr (std::is_void_v<Result>) {
-            (self.*Member)();
-            return 0;
-        } else {
-            return detail::ToMessageResult((self.*Member)());
-        }
+        return listed || self.Base::OnCommand(id);
     }
 }
 

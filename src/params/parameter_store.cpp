@@ -1,7 +1,8 @@
 #include "params/parameter_store.h"
 
-#include "params/notice.h"
 #include "params/registry_key.h"
+
+#include <windows.h>
 
 #include <cstdint>
 
@@ -17,14 +18,6 @@ constexpr const char* MaxAdapterName = "MaxAdapter"; // in the service key
 constexpr const char* StartNumName = "StartNum0";    // the rest in the parameters key
 constexpr const char* ExtMode0Name = "ExtMode0";
 constexpr const char* ExtMode1Name = "ExtMode1";
-
-// The notices of loading; the blanks and spelling are those the driver's users know.
-constexpr const char* ServiceKeyNotice =
-    "    System can't find data in registry, please setup again !!";
-constexpr const char* ParametersKeyNotice =
-    "?    System can't find data in registry, please setup again !!";
-constexpr const char* ValueNotice =
-    "  System can't find data in registry , please setup again (StartNum)!!";
 
 // Every value is four bytes: a little-endian 32-bit number.
 static_assert(sizeof(std::int32_t) == 4);
@@ -63,27 +56,28 @@ bool WriteValue(const RegistryKey& key, const char* name, std::int32_t value) {
 
 } // namespace
 
-void LoadDriverParameters(HWND owner, DriverParameters& parameters) {
+void LoadDriverParameters(DriverParameters& parameters,
+                          const std::function<void(Unreadable)>& report) {
     const RegistryKey serviceKey = OpenKey(ServiceKeyPath);
     if (!serviceKey.IsOpen()) {
-        ShowNotice(owner, ServiceKeyNotice);
+        report(Unreadable::ServiceKey);
     }
     const RegistryKey parametersKey = OpenKey(ParametersKeyPath);
     if (!parametersKey.IsOpen()) {
-        ShowNotice(owner, ParametersKeyNotice);
+        report(Unreadable::ParametersKey);
     }
 
     // The start number and max adapter are read into values of their own that start at 0, so
     // an unreadable value reads as 0 and a short one has no stray high-order bytes.
     std::int32_t startNumber = 0;
     if (!ReadValue(parametersKey, StartNumName, startNumber)) {
-        ShowNotice(owner, ValueNotice);
+        report(Unreadable::Value);
     }
     if (!ReadValue(parametersKey, ExtMode0Name, parameters.nExtMode0)) {
-        ShowNotice(owner, ValueNotice);
+        report(Unreadable::Value);
     }
     if (!ReadValue(parametersKey, ExtMode1Name, parameters.nExtMode1)) {
-        ShowNotice(owner, ValueNotice);
+        report(Unreadable::Value);
     }
     std::int32_t maxAdapter = 0;
     ReadValue(serviceKey, MaxAdapterName, maxAdapter); // missing: no adapters, and no notice

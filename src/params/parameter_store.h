@@ -2,17 +2,25 @@
 
 #include "params/driver_parameters.h"
 
-#include <windows.h>
+#include <functional>
 
 namespace params {
 
+// What loading could not read.
+enum class Unreadable {
+    ServiceKey,    // the service key does not open
+    ParametersKey, // the parameters key does not open
+    Value,         // StartNum0, ExtMode0 or ExtMode1
+};
+
 // Reads the driver's settings from the registry into `parameters`, which comes in holding the
-// caller's current values. Each key or value that cannot be read is reported with a modal
-// notice owned by `owner`, one after the other in a fixed order; MaxAdapter is the exception
-// and silently reads as 0. A field whose value cannot be read keeps its content, except the
-// start number, which then reads as 0. A value shorter than four bytes fills only the low-order
-// bytes. The caller always goes on.
-void LoadDriverParameters(HWND owner, DriverParameters& parameters);
+// caller's current values. Each key or value that cannot be read is handed to `report` as soon
+// as it is found, and loading goes on only when `report` returns, so that each notice the caller
+// shows is closed before the next step runs; MaxAdapter is the exception and silently reads as
+// 0. A field whose value cannot be read keeps its content, except the start number, which then
+// reads as 0. A value shorter than four bytes fills only the low-order bytes.
+void LoadDriverParameters(DriverParameters& parameters,
+                          const std::function<void(Unreadable)>& report);
 
 // Writes the start number and both extended modes as REG_DWORD values of the existing
 // parameters key; the max adapter field is the driver's and never written. Shows nothing.

@@ -57,7 +57,12 @@ public:
     std::function<void()> throwInExchange;
     int startPortChanges = 0;
 
-    static const framework::MessageTable s_messageTable;
+    framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        using framework::On;
+        return framework::Dispatch<CPortSetupDlg, On<WM_COMMAND, &CSettingsProbe::Command>>(
+            *this, message, wParam, lParam);
+    }
+    HWND AttachedApply() const { return m_btnApply.Handle(); }
 
 protected:
     void ExchangeData(framework::ExchangeContext& context) override {
@@ -66,25 +71,16 @@ protected:
         }
         CPortSetupDlg::ExchangeData(context);
     }
-    const framework::MessageTable& GetMessageTable() const override { return s_messageTable; }
 
 private:
-    framework::MessageResult Command(WPARAM wParam, LPARAM lParam) {
-        if (LOWORD(wParam) == IDC_START_PORT && HIWORD(wParam) == EN_CHANGE) {
+    // Counts, and leaves the command to the settings dialog's table.
+    framework::MessageResult Command(int id, UINT code, HWND) {
+        if (id == IDC_START_PORT && code == EN_CHANGE) {
             ++startPortChanges;
         }
-        // Apply, Quit and the rest are the settings dialog's.
-        return CPortSetupDlg::s_messageTable.Find(WM_COMMAND)(*this, wParam, lParam);
+        return std::nullopt;
     }
-
-    static const framework::MessageEntry s_messages[];
 };
-
-const framework::MessageEntry CSettingsProbe::s_messages[] = {
-    framework::OnMessage<WM_COMMAND, &CSettingsProbe::Command>(),
-};
-const framework::MessageTable CSettingsProbe::s_messageTable{&CPortSetupDlg::s_messageTable,
-                                                             s_messages};
 
 struct Selection {
     DWORD start;
@@ -455,19 +451,18 @@ TEST_F(Exchange, ChangeNotificationsDuringALoadRunAreIgnored) {
 
 TEST_F(Exchange, TemplateWithoutASecondCheckBoxCannotOpen) {
     Install(Installed);
+    CSettingsProbe dialog(TemplateWithoutSecondCheckBox);
     HWND window = nullptr;
     MessageBoxWatcher watcher([&](const ObservedBox& box) {
         ExpectExchangeBox(box, 0);
         window = box.owner;
         // The steps before the missing control have had their effect.
-        EXPECT_NE(framework::CWindow::FromHandle(GetDlgItem(window, IDOK)), nullptr)
-            << "Apply not attached";
+        EXPECT_EQ(dialog.AttachedApply(), GetDlgItem(window, IDOK)) << "Apply not attached";
         EXPECT_EQ(WindowText(GetDlgItem(window, IDC_ADAPTER_COUNT)), "2");
         EXPECT_EQ(WindowText(GetDlgItem(window, IDC_START_PORT)), "5");
         EXPECT_EQ(CheckState(window, IDC_EXTMODE0), BST_CHECKED);
         EXPECT_FALSE(IsWindowVisible(window));
     });
-    CSettingsProbe dialog(TemplateWithoutSecondCheckBox);
     bool shown = false;
     EXPECT_EQ(RunDialog(dialog, [&](HWND) { shown = true; }), -1);
     EXPECT_FALSE(shown);

@@ -1,5 +1,4 @@
 #include "framework/app_message.h"
-#include "framework/boundary.h"
 #include "framework/dialog.h"
 #include "framework/framework_ids.h"
 #include "res/resource.h"
@@ -42,7 +41,15 @@ public:
     bool movedOrSizedWhenHidden = false;
     bool destroyed = false;
 
-    static const framework::MessageTable s_messageTable;
+    framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        using framework::On;
+        return framework::Dispatch<CDialog, On<ProbeFirst, &CProbeDialog::First>,
+                                   On<ProbeSecond, &CProbeDialog::Second>,
+                                   On<ProbeThrow, &CProbeDialog::Throw>,
+                                   On<WM_WINDOWPOSCHANGED, &CProbeDialog::WindowPosChanged>,
+                                   On<WM_DESTROY, &CProbeDialog::Destroy>>(*this, message, wParam,
+                                                                           lParam);
+    }
 
 protected:
     bool OnDialogInit() override {
@@ -52,7 +59,6 @@ protected:
         }
         return CDialog::OnDialogInit();
     }
-    const framework::MessageTable& GetMessageTable() const override { return s_messageTable; }
 
 private:
     LRESULT First() { return 11; }
@@ -71,39 +77,21 @@ private:
         destroyed = true;
         return std::nullopt;
     }
-
-    static const framework::MessageEntry s_messages[];
 };
-
-const framework::MessageEntry CProbeDialog::s_messages[] = {
-    framework::OnMessage<ProbeFirst, &CProbeDialog::First>(),
-    framework::OnMessage<ProbeSecond, &CProbeDialog::Second>(),
-    framework::OnMessage<ProbeThrow, &CProbeDialog::Throw>(),
-    framework::OnMessage<WM_WINDOWPOSCHANGED, &CProbeDialog::WindowPosChanged>(),
-    framework::OnMessage<WM_DESTROY, &CProbeDialog::Destroy>(),
-};
-const framework::MessageTable CProbeDialog::s_messageTable{&CDialog::s_messageTable, s_messages};
 
 class CDerivedProbeDialog : public CProbeDialog {
 public:
-    static const framework::MessageTable s_messageTable;
-
-protected:
-    const framework::MessageTable& GetMessageTable() const override { return s_messageTable; }
+    framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        using framework::On;
+        return framework::Dispatch<CProbeDialog, On<ProbeSecond, &CDerivedProbeDialog::Second>,
+                                   On<ProbeThird, &CDerivedProbeDialog::Third>>(*this, message,
+                                                                                wParam, lParam);
+    }
 
 private:
     LRESULT Second() { return 22; }
     LRESULT Third() { return 23; }
-
-    static const framework::MessageEntry s_messages[];
 };
-
-const framework::MessageEntry CDerivedProbeDialog::s_messages[] = {
-    framework::OnMessage<ProbeSecond, &CDerivedProbeDialog::Second>(),
-    framework::OnMessage<ProbeThird, &CDerivedProbeDialog::Third>(),
-};
-const framework::MessageTable CDerivedProbeDialog::s_messageTable{&CProbeDialog::s_messageTable,
-                                                                  s_messages};
 
 TEST(FrameworkApplication, SetUpDerivesTheNamesFromTheModulePath) {
     const CTestApplication& application = CTestApplication::Get();
@@ -112,7 +100,6 @@ TEST(FrameworkApplication, SetUpDerivesTheNamesFromTheModulePath) {
     EXPECT_EQ(application.Instance(), GetModuleHandleA(nullptr));
     EXPECT_EQ(application.AppName(), "framework_test") << "module path " << path;
     EXPECT_EQ(application.HelpFilePath(), withoutExtension + ".HLP");
-    EXPECT_EQ(application.CommandLine(), "");
 }
 
 TEST(FrameworkMessageTable, FallsBackToTheBaseClassTable) {
@@ -184,7 +171,7 @@ TEST(FrameworkModalRun, EndedDuringInitialisationNeverShows) {
     HWND created = nullptr;
     dialog.onInit = [&](CProbeDialog& self) {
         created = self.Handle();
-        self.EndDialog(7);
+        self.EndModal(7);
     };
     bool shown = false;
     EXPECT_EQ(RunDialog(dialog, [&](HWND) { shown = true; }), 7);
@@ -199,7 +186,7 @@ TEST(FrameworkModalRun, ShowsOnlyAfterInitialisationAndHidesBeforeDestroying) {
     const INT_PTR result = RunDialog(dialog, [&](HWND shown) {
         window = shown;
         visibleWhenShown = IsWindowVisible(shown) != FALSE;
-        dialog.EndDialog(IDCANCEL);
+        dialog.EndModal(IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_FALSE(dialog.visibleDuringInit);
@@ -258,7 +245,7 @@ TEST(FrameworkModalRun, CentresTheWindowInTheWorkArea) {
         RECT placed{};
         RunDialog(dialog, [&](HWND window) {
             GetWindowRect(window, &placed);
-            dialog.EndDialog(IDCANCEL);
+            dialog.EndModal(IDCANCEL);
         });
         const LONG width = placed.right - placed.left;
         const LONG height = placed.bottom - placed.top;
@@ -279,7 +266,7 @@ TEST(FrameworkModalRun, LeavesAWindowPlacedDuringInitialisationWhereItIs) {
     RECT placed{};
     RunDialog(dialog, [&](HWND window) {
         GetWindowRect(window, &placed);
-        dialog.EndDialog(IDCANCEL);
+        dialog.EndModal(IDCANCEL);
     });
     EXPECT_EQ(placed.left, 7);
     EXPECT_EQ(placed.top, 9);
@@ -312,88 +299,25 @@ TEST(FrameworkModalRun, ExceptionInAHandlerEndsTheRunAndIsRethrown) {
         EXPECT_EQ(caught, "thrown in a handler");
         EXPECT_NE(window, nullptr);
         EXPECT_FALSE(IsWindow(window)) << "window left behind";
-        EXPECT_FALSE(framework::TakePendingException()) << "exception kept for later";
     }
 }
-
-// A help viewer of the test's own. WinHelpA hands its request to the first window of class
-// MS_WINHELP that it finds, and starts the system's viewer only when there is none; under a
-// headless Wine that viewer can keep WinHelpA from returning for a long time.
-class HelpViewer {
-public:
-    struct Request {
-        HWND window;
-        UINT command;
-        DWORD context;
-        std::string file;
-    };
-
-    explicit HelpViewer(BOOL answer) : m_answer(answer) {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = &WindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = ClassName;
-        RegisterClassA(&windowClass); // fails harmlessly when a previous test registered it
-        m_hWnd = CreateWindowExA(0, ClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
-        EXPECT_NE(m_hWnd, nullptr) << "CreateWindowExA failed with error " << GetLastError();
-        SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~HelpViewer() { DestroyWindow(m_hWnd); }
-    HelpViewer(const HelpViewer&) = delete;
-    HelpViewer& operator=(const HelpViewer&) = delete;
-
-    std::vector<Request> requests;
-
-private:
-    static constexpr char ClassName[] = "MS_WINHELP";
-    static constexpr ULONG_PTR WinHelpRequest = 0xA1DE505;
-
-    // The request as WinHelpA packs it.
-    struct Packed {
-        WORD size;
-        WORD command;
-        LONG data;
-        LONG reserved;
-        WORD fileOffset;
-        WORD dataOffset;
-    };
-
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<HelpViewer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (message != WM_COPYDATA || self == nullptr || copy->dwData != WinHelpRequest) {
-            return DefWindowProcA(window, message, wParam, lParam);
-        }
-        const auto* packed = static_cast<const Packed*>(copy->lpData);
-        const char* bytes = static_cast<const char*>(copy->lpData);
-        self->requests.push_back({reinterpret_cast<HWND>(wParam), packed->command,
-                                  static_cast<DWORD>(packed->data),
-                                  packed->fileOffset != 0 ? bytes + packed->fileOffset : ""});
-        return self->m_answer;
-    }
-
-    BOOL m_answer;
-    HWND m_hWnd = nullptr;
-};
 
 TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
     struct Row {
         const char* why;
-        BOOL viewerAnswer;
-        std::function<void(HWND, const HelpViewer&)> ask;
-        std::vector<DWORD> contexts;          // asked of the viewer, in order
+        bool viewerStarts;
+        std::function<void(HWND)> ask;
+        std::vector<ULONG_PTR> contexts;      // asked of the viewer, in order
         std::vector<std::string> boxes;       // texts of the boxes that opened
         std::vector<DWORD> contextsWhileOpen; // the application's help context in each box
     };
-    const auto askForHelp = [](HWND window, const HelpViewer&) {
-        SendMessageA(window, WM_HELP, 0, 0);
-    };
+    CTestApplication& application = CTestApplication::Get();
+    const auto askForHelp = [](HWND window) { SendMessageA(window, WM_HELP, 0, 0); };
     const Row rows[] = {
-        {"the dialog answers 0x20000 + its template id", TRUE, askForHelp, {0x20066}, {}, {}},
+        {"the dialog answers 0x20000 + its template id", true, askForHelp, {0x20066}, {}, {}},
         {"F1 pressed on Apply",
-         TRUE,
-         [](HWND window, const HelpViewer& viewer) {
+         true,
+         [&](HWND window) {
              // As the keyboard delivers it: the system turns a hardware F1 into the help
              // request; a posted key press stays a key press.
              INPUT keys[2]{};
@@ -403,21 +327,22 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
              }
              keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
              EXPECT_EQ(SendInput(2, keys, sizeof keys[0]), 2u) << "error " << GetLastError();
-             EXPECT_TRUE(testsupport::PumpUntil(window, [&] { return !viewer.requests.empty(); }))
-                 << "F1 never reached the viewer";
+             EXPECT_TRUE(testsupport::PumpUntil(window, [&] {
+                 return !application.helpRequests.empty();
+             })) << "F1 never reached the viewer";
          },
          {0x20066},
          {},
          {}},
         {"with Shift held help is not asked for",
-         TRUE,
-         [&](HWND window, const HelpViewer& viewer) {
+         true,
+         [&](HWND window) {
              BYTE keys[256];
              GetKeyboardState(keys);
              const BYTE shift = keys[VK_SHIFT];
              keys[VK_SHIFT] = 0x80;
              SetKeyboardState(keys);
-             askForHelp(window, viewer);
+             askForHelp(window);
              keys[VK_SHIFT] = shift;
              SetKeyboardState(keys);
          },
@@ -425,28 +350,28 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
          {},
          {}},
         {"a box with a help id is open: 0x30000 + that id",
-         TRUE,
-         [](HWND, const HelpViewer&) { framework::ShowAppMessage(IDS_PARSE_INTEGER); },
+         true,
+         [](HWND) { framework::ShowAppMessage(IDS_PARSE_INTEGER); },
          {0x3F110},
          {"Please enter an integer."},
          {0x3F110}},
         {"a box with help id 0 is open: the dialog's context",
-         TRUE,
-         [](HWND, const HelpViewer&) { framework::ShowAppMessage("no help", MB_OK, 0); },
+         true,
+         [](HWND) { framework::ShowAppMessage("no help", MB_OK, 0); },
          {0x20066},
          {"no help"},
          {0}},
         {"the viewer fails: the failure box, where help does nothing",
-         FALSE,
+         false,
          askForHelp,
          {0x20066},
          {"Failed to launch help."},
          {0x3F107}},
     };
-    CTestApplication& application = CTestApplication::Get();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
-        HelpViewer viewer(row.viewerAnswer);
+        application.helpRequests.clear();
+        application.helpViewerStarts = row.viewerStarts;
         std::vector<DWORD> contextsWhileOpen;
         MessageBoxWatcher watcher([&](const ObservedBox& box) {
             contextsWhileOpen.push_back(application.HelpContext());
@@ -460,13 +385,13 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
         HWND window = nullptr;
         RunDialog(dialog, [&](HWND shown) {
             window = shown;
-            row.ask(shown, viewer);
-            dialog.EndDialog(IDCANCEL);
+            row.ask(shown);
+            dialog.EndModal(IDCANCEL);
         });
 
-        std::vector<DWORD> contexts;
-        for (const HelpViewer::Request& request : viewer.requests) {
-            contexts.push_back(request.context);
+        std::vector<ULONG_PTR> contexts;
+        for (const CTestApplication::HelpRequest& request : application.helpRequests) {
+            contexts.push_back(request.data);
             EXPECT_EQ(request.window, window);
             EXPECT_EQ(request.command, static_cast<UINT>(HELP_CONTEXT));
             EXPECT_EQ(request.file, application.HelpFilePath());
@@ -481,6 +406,7 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
         EXPECT_EQ(contextsWhileOpen, row.contextsWhileOpen);
         EXPECT_EQ(application.HelpContext(), 0u) << "context not restored";
     }
+    application.helpViewerStarts = true;
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "dialog/notices.h"
 #include "params/parameter_store.h"
 
 #include "support/message_box_watcher.h"
@@ -144,7 +145,9 @@ protected:
     std::vector<ObservedBox> Load(DriverParameters& parameters,
                                   testsupport::MessageBoxWatcher::WhileOpen whileOpen = {}) {
         testsupport::MessageBoxWatcher watcher(std::move(whileOpen));
-        params::LoadDriverParameters(owner.Get(), parameters);
+        params::LoadDriverParameters(parameters, [&](params::Unreadable what) {
+            dialog::ShowNotice(owner.Get(), dialog::NoticeFor(what));
+        });
         return watcher.Boxes();
     }
 

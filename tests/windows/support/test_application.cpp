@@ -61,20 +61,24 @@ void CALLBACK OnWatchdog(HWND, UINT, UINT_PTR timer, DWORD) {
     } catch (...) {
         // Out of memory: the boxes stay, and the failure above already tells of the run.
     }
-    t_run->dialog->EndDialog(EndedByWatchdog);
+    t_run->dialog->EndModal(EndedByWatchdog);
 }
 
 } // namespace
 
-const framework::CommandEntry CTestApplication::s_commands[] = {
-    framework::OnCommand<ID_HELP, &framework::CApplication::OnHelp>(),
-};
-
-const framework::CommandTable CTestApplication::s_commandTable{&CApplication::s_commandTable,
-                                                               s_commands};
-
 CTestApplication::CTestApplication() {
-    SetUp(GetModuleHandleA(nullptr), ModulePath(), "");
+    SetUp(GetModuleHandleA(nullptr), ModulePath());
+}
+
+bool CTestApplication::OnCommand(UINT id) {
+    using framework::On;
+    return framework::DispatchCommand<CApplication, On<ID_HELP, &CApplication::OnHelp>>(*this, id);
+}
+
+bool CTestApplication::CallHelpViewer(HWND window, const char* helpFile, UINT command,
+                                      ULONG_PTR data) {
+    helpRequests.push_back({window, helpFile, command, data});
+    return helpViewerStarts;
 }
 
 CTestApplication& CTestApplication::Get() {
@@ -96,7 +100,7 @@ INT_PTR RunDialog(framework::CDialog& dialog, std::function<void(HWND)> whenShow
     EXPECT_NE(run.watchdogTimer, 0u) << "SetTimer failed with error " << GetLastError();
 
     CTestApplication& application = CTestApplication::Get();
-    framework::CWindow* const previousMain = application.MainWindow();
+    framework::CDialog* const previousMain = application.MainWindow();
     application.SetMainWindow(&dialog);
     DialogRun* const previousRun = std::exchange(t_run, &run);
     const auto restore = [&] {
