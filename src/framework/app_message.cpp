@@ -2,7 +2,7 @@
 
 #include "framework/application.h"
 #include "framework/exchange.h"
-#include "framework/placeholders.h"
+#include "framework/rules/placeholders.h"
 #include "framework/scoped_disable.h"
 #include "framework/string_resource.h"
 

@@ -3,7 +3,7 @@
 #include "framework/app_message.h"
 #include "framework/dialog.h"
 #include "framework/framework_ids.h"
-#include "framework/module_names.h"
+#include "framework/rules/module_names.h"
 #include "framework/string_resource.h"
 
 #include <string>

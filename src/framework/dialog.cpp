@@ -3,7 +3,7 @@
 #include "framework/application.h"
 #include "framework/exchange.h"
 #include "framework/framework_ids.h"
-#include "framework/placement.h"
+#include "framework/rules/placement.h"
 #include "framework/scoped_disable.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "framework/exchange.h"
 
 #include "framework/app_message.h"
-#include "framework/integer_text.h"
+#include "framework/rules/integer_text.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "framework/integer_text.h"
+#include "framework/rules/integer_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "framework/module_names.h"
+#include "framework/rules/module_names.h"
 
 #include <gtest/gtest.h>
 

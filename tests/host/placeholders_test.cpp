@@ -1,4 +1,4 @@
-#include "framework/placeholders.h"
+#include "framework/rules/placeholders.h"
 
 #include <gtest/gtest.h>
 

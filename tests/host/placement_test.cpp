@@ -1,4 +1,4 @@
-#include "framework/placement.h"
+#include "framework/rules/placement.h"
 
 #include <gtest/gtest.h>
 

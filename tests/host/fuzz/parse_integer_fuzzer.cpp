@@ -2,7 +2,7 @@
 // comparison of digit strings instead of a character loop with a clamped accumulator. Also
 // checks that every value parsed formats to C's "%d" text and parses back to itself.
 
-#include "framework/integer_text.h"
+#include "framework/rules/integer_text.h"
 
 #include <algorithm>
 #include <cstddef>
