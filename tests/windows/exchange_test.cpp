@@ -17,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace params {
@@ -54,7 +55,7 @@ public:
     CSettingsProbe() = default;
     explicit CSettingsProbe(UINT templateId) : CPortSetupDlg(templateId) {}
 
-    std::function<void()> throwInExchange;
+    std::function<void(framework::ExchangeContext&)> beforeExchange;
     int startPortChanges = 0;
 
     framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -66,8 +67,8 @@ public:
 
 protected:
     void ExchangeData(framework::ExchangeContext& context) override {
-        if (throwInExchange) {
-            throwInExchange();
+        if (beforeExchange) {
+            beforeExchange(context);
         }
         CPortSetupDlg::ExchangeData(context);
     }
@@ -314,11 +315,11 @@ TEST_F(Exchange, FailuresOtherThanValidationAreReportedByTheRunner) {
             SCOPED_TRACE(row.why);
             watcher.Clear();
             SetFocus(apply);
-            dialog.throwInExchange = row.fail;
+            dialog.beforeExchange = [&](framework::ExchangeContext&) { row.fail(); };
             for (const bool save : {true, false}) {
                 EXPECT_FALSE(dialog.RunExchange(save)) << (save ? "save" : "load");
             }
-            dialog.throwInExchange = nullptr;
+            dialog.beforeExchange = nullptr;
             ASSERT_EQ(watcher.Boxes().size(), 2u);
             EXPECT_EQ(watcher.Boxes()[0].text, row.message);
             EXPECT_EQ(watcher.Boxes()[1].text, row.message);
@@ -441,12 +442,51 @@ TEST_F(Exchange, ChangeNotificationsDuringALoadRunAreIgnored) {
         EXPECT_EQ(dialog.startPortChanges, 0) << "while the window opened";
         SetDlgItemTextA(window, IDC_START_PORT, "77");
         EXPECT_EQ(dialog.startPortChanges, 1) << "outside a run";
+        // A run for another dialog nested in this one's: each run puts back what it found.
+        dialog.beforeExchange = [](framework::ExchangeContext&) {
+            framework::CDialog other(IDD_PORTSETUP_DIALOG);
+            EXPECT_TRUE(other.RunExchange(false));
+        };
         EXPECT_TRUE(dialog.RunExchange(false));
         EXPECT_EQ(WindowText(GetDlgItem(window, IDC_START_PORT)), "5");
         EXPECT_EQ(dialog.startPortChanges, 1) << "during the load run";
         EXPECT_EQ(framework::NotificationLockout::Current(), nullptr) << "lockout left behind";
         testsupport::Click(window, IDCANCEL);
     });
+}
+
+// Once the settings are stored and the restart notice is closed, Apply gets its default look back
+// (the notice took it away) and the controls show the fields as stored, in a load run between
+// the store and the save run that ends the dialog.
+TEST_F(Exchange, ApplyShowsTheStoredFieldsWithApplyAsDefaultBeforeItEnds) {
+    Install(Installed);
+    CSettingsProbe dialog;
+    bool noticeClosed = false;
+    // Direction of each run after the notice, whether Apply is the default button then, and
+    // the start port's text.
+    std::vector<std::tuple<bool, bool, std::string>> runs;
+    dialog.beforeExchange = [&](framework::ExchangeContext& context) {
+        if (noticeClosed) {
+            const HWND apply = GetDlgItem(dialog.Handle(), IDOK);
+            runs.emplace_back(context.save,
+                              (testsupport::Style(apply) & BS_TYPEMASK) == BS_DEFPUSHBUTTON,
+                              WindowText(GetDlgItem(dialog.Handle(), IDC_START_PORT)));
+        }
+    };
+    MessageBoxWatcher watcher([&](const ObservedBox&) {
+        SendDlgItemMessageA(dialog.Handle(), IDOK, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+        noticeClosed = true;
+    });
+    const INT_PTR result = RunDialog(dialog, [&](HWND window) {
+        SetDlgItemTextA(window, IDC_START_PORT, " +12");
+        testsupport::Click(window, IDOK);
+    });
+    EXPECT_EQ(result, IDOK);
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_EQ(watcher.Boxes()[0].text,
+              "You must shutdown computer before the new setting will take effect!");
+    using Run = std::tuple<bool, bool, std::string>;
+    EXPECT_EQ(runs, (std::vector<Run>{{false, true, " +12"}, {true, true, "12"}}));
 }
 
 TEST_F(Exchange, TemplateWithoutASecondCheckBoxCannotOpen) {

@@ -36,6 +36,7 @@ public:
     explicit CProbeDialog(UINT templateId = IDD_PORTSETUP_DIALOG) : CDialog(templateId) {}
 
     std::function<void(CProbeDialog&)> onInit; // runs inside OnDialogInit
+    std::function<void(UINT)> onMessage;       // sees every message before the tables
     bool visibleDuringInit = true;
     bool hiddenBeforeDestroy = false;
     bool movedOrSizedWhenHidden = false;
@@ -43,6 +44,9 @@ public:
 
     framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         using framework::On;
+        if (onMessage) {
+            onMessage(message);
+        }
         return framework::Dispatch<CDialog, On<ProbeFirst, &CProbeDialog::First>,
                                    On<ProbeSecond, &CProbeDialog::Second>,
                                    On<ProbeThrow, &CProbeDialog::Throw>,
@@ -197,6 +201,25 @@ TEST(FrameworkModalRun, ShowsOnlyAfterInitialisationAndHidesBeforeDestroying) {
     EXPECT_FALSE(IsWindow(window));
 }
 
+// The loop shows the window when it is first idle; a system timer (the caret's blink) or a system
+// key that comes before that must already find it up.
+TEST(FrameworkModalRun, ShowsBeforeHandlingASystemTimerOrKeyThatComesFirst) {
+    constexpr UINT SystemTimer = 0x0118;
+    for (const UINT early : {SystemTimer, UINT{WM_SYSKEYDOWN}}) {
+        SCOPED_TRACE(early);
+        CProbeDialog dialog;
+        dialog.onInit = [&](CProbeDialog& self) { PostMessageA(self.Handle(), early, 0, 0); };
+        std::vector<bool> visibleWhenHandled;
+        dialog.onMessage = [&](UINT message) {
+            if (message == early) {
+                visibleWhenHandled.push_back(IsWindowVisible(dialog.Handle()) != FALSE);
+            }
+        };
+        RunDialog(dialog, [&](HWND) { dialog.EndModal(IDCANCEL); });
+        EXPECT_EQ(visibleWhenHandled, std::vector<bool>{true});
+    }
+}
+
 // Where the run is expected to put a window of this size: centred in the work area, then
 // pulled back inside it, the left and top edges winning.
 POINT ExpectedPlace(const RECT& work, LONG width, LONG height) {
@@ -300,6 +323,26 @@ TEST(FrameworkModalRun, ExceptionInAHandlerEndsTheRunAndIsRethrown) {
         EXPECT_NE(window, nullptr);
         EXPECT_FALSE(IsWindow(window)) << "window left behind";
     }
+}
+
+// A box over a pop-up of the main window is owned by the pop-up, which the box disables itself;
+// the main window above it is the framework's to disable meanwhile, and to enable again.
+TEST(FrameworkAppMessage, DisablesTheMainWindowAboveAPopupThatOwnsTheBox) {
+    CProbeDialog dialog;
+    RunDialog(dialog, [&](HWND window) {
+        const HWND popup = CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                           window, nullptr, nullptr, nullptr);
+        SetActiveWindow(popup);
+        MessageBoxWatcher watcher([&](const ObservedBox& box) {
+            EXPECT_EQ(box.owner, popup);
+            EXPECT_FALSE(IsWindowEnabled(window)) << "the main window takes input";
+        });
+        framework::ShowAppMessage("over a pop-up", MB_OK, 0);
+        EXPECT_EQ(watcher.Boxes().size(), 1u);
+        EXPECT_TRUE(IsWindowEnabled(window)) << "left disabled";
+        DestroyWindow(popup);
+        dialog.EndModal(IDCANCEL);
+    });
 }
 
 TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
