@@ -12,6 +12,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <new>
 #include <optional>
@@ -30,6 +31,45 @@ void PrintTo(const DriverParameters& parameters, std::ostream* out) {
 } // namespace params
 
 namespace {
+
+// While this is set every allocation of the program fails, as when the heap is gone.
+bool g_heapGone = false;
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    void* memory = g_heapGone ? nullptr : std::malloc(size != 0 ? size : 1);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+
+namespace {
+
+// The heap comes back as soon as a window is made: the message box that tells of it, whose
+// watcher needs memory to record it.
+class HeapBackWithTheNextWindow {
+public:
+    HeapBackWithTheNextWindow()
+        : m_hook(SetWindowsHookExA(WH_CBT, &Proc, nullptr, GetCurrentThreadId())) {}
+    ~HeapBackWithTheNextWindow() {
+        g_heapGone = false;
+        UnhookWindowsHookEx(m_hook);
+    }
+    HeapBackWithTheNextWindow(const HeapBackWithTheNextWindow&) = delete;
+    HeapBackWithTheNextWindow& operator=(const HeapBackWithTheNextWindow&) = delete;
+
+private:
+    static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND) {
+            g_heapGone = false;
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    HHOOK m_hook;
+};
 
 using params::DriverParameters;
 using testsupport::CTestApplication;
@@ -329,6 +369,32 @@ TEST_F(Exchange, FailuresOtherThanValidationAreReportedByTheRunner) {
         testsupport::Click(window, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
+}
+
+// Telling that memory ran out takes none: the text was loaded at set-up, and the box is shown
+// without copying it or the caption, however long the program's name is.
+TEST_F(Exchange, OutOfMemoryIsToldWhenTheHeapIsGone) {
+    CTestApplication& application = CTestApplication::Get();
+    application.SetUp(GetModuleHandleA(nullptr), R"(C:\Tools\BORVEX-1.0.0.1-x64.EXE)");
+    Install(Installed);
+    MessageBoxWatcher watcher;
+    const HeapBackWithTheNextWindow heapBack;
+    CSettingsProbe dialog;
+    RunDialog(dialog, [&](HWND window) {
+        dialog.beforeExchange = [](framework::ExchangeContext&) {
+            g_heapGone = true;
+            throw std::bad_alloc();
+        };
+        const bool saved = dialog.RunExchange(true);
+        g_heapGone = false; // when no box came to give it back
+        EXPECT_FALSE(saved);
+        dialog.beforeExchange = nullptr;
+        testsupport::Click(window, IDCANCEL);
+    });
+    application.SetUp(GetModuleHandleA(nullptr), testsupport::ModulePath());
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    EXPECT_EQ(watcher.Boxes()[0].text, "Out of memory.");
+    EXPECT_EQ(watcher.Boxes()[0].caption, "BORVEX-1.0.0.1-x64");
 }
 
 TEST_F(Exchange, LoadRunShowsEveryFieldWithoutMessages) {
