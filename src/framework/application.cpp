@@ -29,6 +29,11 @@ std::string ModulePath(HINSTANCE instance) {
     }
 }
 
+// The module path is in the ANSI code page, whose double-byte characters may end in "\".
+bool IsAnsiLeadByte(char byte) {
+    return ::IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE;
+}
+
 } // namespace
 
 const CommandTable CApplication::s_commandTable{nullptr, {}};
@@ -63,9 +68,9 @@ void CApplication::SetUp(HINSTANCE instance, std::string_view modulePath, const 
     } else if (std::string title = LoadStringResource(IDS_APP_TITLE); !title.empty()) {
         m_appName = std::move(title);
     } else {
-        m_appName = DeriveApplicationName(modulePath);
+        m_appName = DeriveApplicationName(modulePath, IsAnsiLeadByte);
     }
-    m_helpFilePath = DeriveHelpPath(modulePath);
+    m_helpFilePath = DeriveHelpPath(modulePath, IsAnsiLeadByte);
     m_commandLine = commandLine != nullptr ? commandLine : "";
 }
 
