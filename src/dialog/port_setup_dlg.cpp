@@ -24,6 +24,8 @@ constexpr char kRestartNotice[] =
     "You must shutdown computer before the new setting will take effect!";
 constexpr char kStoreFailedNotice[] =
     "System can't save data in registry, please check your access rights !!";
+constexpr char kPartlyStoredNotice[] = "System saved only part of the data in registry, please "
+                                       "check your access rights and apply again !!";
 
 } // namespace
 
@@ -80,10 +82,14 @@ void CPortSetupDlg::OnApply() {
     if (!RunExchange(true)) {
         return; // The user has been told, and the focus is on the field to correct.
     }
-    if (!params::StoreDriverParameters(Parameters())) {
-        // Nothing may claim a restart when nothing was written: stay open, so the user can
-        // fix the rights and try again, or Quit.
-        params::ShowNotice(m_hWnd, kStoreFailedNotice, MB_ICONEXCLAMATION);
+    if (const params::StoreResult stored = params::StoreDriverParameters(Parameters());
+        stored != params::StoreResult::Stored) {
+        // Nothing may claim a restart when not all was written: stay open with the entries,
+        // so the user can fix the rights and apply again, or Quit knowing what the driver has.
+        params::ShowNotice(m_hWnd,
+                           stored == params::StoreResult::PartlyStored ? kPartlyStoredNotice
+                                                                       : kStoreFailedNotice,
+                           MB_ICONEXCLAMATION);
         return;
     }
     params::ShowNotice(m_hWnd, kRestartNotice);
