@@ -20,8 +20,12 @@ constexpr NoticeText kNotices[] = {
     {Notice::ValueMissing, "  System can't find data in registry , please setup again (StartNum)!!",
      0},
     {Notice::Restart, "You must shutdown computer before the new setting will take effect!", 0},
-    // Not one of the driver's old texts: it tells that Apply wrote nothing.
+    // Not among the driver's old texts: they tell that Apply wrote nothing, or not all.
     {Notice::StoreFailed, "System can't save data in registry, please check your access rights !!",
+     MB_ICONEXCLAMATION},
+    {Notice::PartlyStored,
+     "System saved only part of the data in registry, please check your access rights and apply "
+     "again !!",
      MB_ICONEXCLAMATION},
 };
 

@@ -14,6 +14,7 @@ enum class Notice {
     ValueMissing,
     Restart,
     StoreFailed,
+    PartlyStored,
 };
 
 void ShowNotice(HWND owner, Notice notice);

@@ -76,10 +76,17 @@ void CPortSetupDlg::OnApply() {
     if (!RunExchange(true)) {
         return; // The user has been told, and the focus is on the field to correct.
     }
-    if (!params::StoreDriverParameters(Parameters())) {
-        // Nothing may claim a restart when nothing was written: stay open, so the user can
-        // fix the rights and try again, or Quit.
+    switch (params::StoreDriverParameters(Parameters())) {
+    case params::StoreResult::Stored:
+        break;
+    case params::StoreResult::Unchanged:
+        // Nothing may claim a restart when nothing was written: stay open with the entries, so
+        // the user can fix the rights and apply again, or Quit.
         ShowNotice(m_hWnd, Notice::StoreFailed);
+        return;
+    case params::StoreResult::PartlyStored:
+        // Some values are new and some are old: the user must know, and can apply again.
+        ShowNotice(m_hWnd, Notice::PartlyStored);
         return;
     }
     ShowNotice(m_hWnd, Notice::Restart);

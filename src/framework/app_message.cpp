@@ -61,10 +61,6 @@ private:
     std::optional<DWORD> m_previous;
 };
 
-bool IsLeadByte(char byte) {
-    return ::IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE;
-}
-
 // The string-table entry of the failure being handled, or 0 when it has none.
 UINT FailureTextId() noexcept {
     try {
@@ -109,7 +105,7 @@ int ShowAppMessage(UINT textId, UINT style, UINT helpId) {
 
 std::string FormatPlaceholders(UINT templateId, std::string_view first, std::string_view second) {
     const std::string templateText = LoadStringResource(templateId, kMaxTemplate);
-    return ReplacePlaceholders(templateText, first, second, &IsLeadByte);
+    return ReplacePlaceholders(templateText, first, second, &IsAnsiLeadByte);
 }
 
 void ReportFailure(UINT style, UINT fallbackId) noexcept {

@@ -53,8 +53,8 @@ HWND MainWindowHandle() {
 
 void CApplication::SetUp(HINSTANCE instance, std::string_view modulePath) {
     m_instance = instance;
-    m_appName = DeriveApplicationName(modulePath);
-    m_helpFilePath = DeriveHelpPath(modulePath);
+    m_appName = DeriveApplicationName(modulePath, IsAnsiLeadByte);
+    m_helpFilePath = DeriveHelpPath(modulePath, IsAnsiLeadByte);
     m_outOfMemoryText = LoadStringResource(IDS_OUT_OF_MEMORY, kMaxFailureText);
 }
 

@@ -46,4 +46,8 @@ std::string LoadStringResource(UINT id) {
     return LoadStringResource(id, std::string::npos);
 }
 
+bool IsAnsiLeadByte(char byte) {
+    return ::IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE;
+}
+
 } // namespace framework

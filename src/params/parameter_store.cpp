@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace params {
 
@@ -54,6 +57,48 @@ bool WriteValue(const RegistryKey& key, const char* name, std::int32_t value) {
                           sizeof value) == ERROR_SUCCESS;
 }
 
+// A value to write, with what it held before, so that a store that fails half-way can put it
+// back.
+struct ValueChange {
+    const char* name;
+    std::int32_t value;
+    bool existed = false;
+    DWORD formerType = REG_NONE;
+    std::vector<BYTE> formerData{};
+};
+
+// Learns what the value holds now, whatever its type and size. False when that cannot be
+// known, which a value that does not exist is not.
+bool ReadFormerValue(const RegistryKey& key, ValueChange& change) {
+    DWORD size = 0;
+    LONG status =
+        RegQueryValueExA(key.Get(), change.name, nullptr, &change.formerType, nullptr, &size);
+    // The value may grow between the two calls; then its new size is asked for again. The
+    // buffer is never empty, so the second call reads rather than only measuring.
+    while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+        change.formerData.resize(std::max<DWORD>(size, 1));
+        status = RegQueryValueExA(key.Get(), change.name, nullptr, &change.formerType,
+                                  change.formerData.data(), &size);
+        if (status == ERROR_SUCCESS) {
+            change.formerData.resize(size);
+            change.existed = true;
+            return true;
+        }
+    }
+    return status == ERROR_FILE_NOT_FOUND;
+}
+
+// Gives the value back its former type and bytes, or removes it when it did not exist.
+bool PutBack(const RegistryKey& key, const ValueChange& change) {
+    if (!change.existed) {
+        return RegDeleteValueA(key.Get(), change.name) == ERROR_SUCCESS;
+    }
+    const BYTE none = 0; // an empty value still needs a buffer on some versions
+    return RegSetValueExA(key.Get(), change.name, 0, change.formerType,
+                          change.formerData.empty() ? &none : change.formerData.data(),
+                          static_cast<DWORD>(change.formerData.size())) == ERROR_SUCCESS;
+}
+
 } // namespace
 
 void LoadDriverParameters(DriverParameters& parameters,
@@ -86,16 +131,33 @@ void LoadDriverParameters(DriverParameters& parameters,
     parameters.nMaxAdapter = maxAdapter;
 }
 
-bool StoreDriverParameters(const DriverParameters& parameters) {
+StoreResult StoreDriverParameters(const DriverParameters& parameters) {
     const RegistryKey parametersKey = OpenKey(ParametersKeyPath);
     if (!parametersKey.IsOpen()) {
-        return false;
+        return StoreResult::Unchanged;
     }
-    // A failed write does not stop the others: each value stands on its own for the driver.
-    const bool startNumberWritten = WriteValue(parametersKey, StartNumName, parameters.nStartNum);
-    const bool extMode0Written = WriteValue(parametersKey, ExtMode0Name, parameters.nExtMode0);
-    const bool extMode1Written = WriteValue(parametersKey, ExtMode1Name, parameters.nExtMode1);
-    return startNumberWritten && extMode0Written && extMode1Written;
+    ValueChange changes[] = {
+        {.name = StartNumName, .value = parameters.nStartNum},
+        {.name = ExtMode0Name, .value = parameters.nExtMode0},
+        {.name = ExtMode1Name, .value = parameters.nExtMode1},
+    };
+    // The driver must never start on a mix of old and new settings, so a failed write undoes
+    // those before it. An undo that cannot be made is no undo: learn first what to put back.
+    for (ValueChange& change : changes) {
+        if (!ReadFormerValue(parametersKey, change)) {
+            return StoreResult::Unchanged;
+        }
+    }
+    for (std::size_t index = 0; index < std::size(changes); ++index) {
+        if (!WriteValue(parametersKey, changes[index].name, changes[index].value)) {
+            bool allPutBack = true;
+            for (const ValueChange& written : std::span(changes).first(index)) {
+                allPutBack = PutBack(parametersKey, written) && allPutBack;
+            }
+            return allPutBack ? StoreResult::Unchanged : StoreResult::PartlyStored;
+        }
+    }
+    return StoreResult::Stored;
 }
 
 } // namespace params

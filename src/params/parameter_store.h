@@ -22,10 +22,19 @@ enum class Unreadable {
 void LoadDriverParameters(DriverParameters& parameters,
                           const std::function<void(Unreadable)>& report);
 
-// Writes the start number and both extended modes as REG_DWORD values of the existing
-// parameters key; the max adapter field is the driver's and never written. Shows nothing.
-// True only when the key opened and all three writes succeeded: the caller must not tell the
-// user that settings were saved otherwise.
-[[nodiscard]] bool StoreDriverParameters(const DriverParameters& parameters);
+// What storing did to the registry.
+enum class StoreResult {
+    Stored,       // all three values written
+    Unchanged,    // nothing written, or all that was written put back as it was
+    PartlyStored, // a write failed and a value already written could not be put back
+};
+
+// Writes the start number and both extended modes, in that order, as REG_DWORD values of the
+// existing parameters key; the max adapter field is the driver's and never written. Shows
+// nothing. All or nothing: when a write fails, the values written before it get back their
+// former type and bytes (or are removed, when they did not exist), and when what they held
+// cannot be read first, nothing is written at all. The caller must tell the user that settings
+// were saved only on Stored, and must not hide PartlyStored.
+[[nodiscard]] StoreResult StoreDriverParameters(const DriverParameters& parameters);
 
 } // namespace params

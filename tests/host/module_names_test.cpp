@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -35,12 +36,33 @@ constexpr Row Rows[] = {
     {"", "", ".HLP"},
 };
 
-TEST(ModuleNames, DerivesApplicationNameAndHelpPath) {
-    for (const Row& row : Rows) {
+// Shift-JIS: lead bytes 0x81-0x9F and 0xE0-0xFC. "\x95\x5C" is one character whose second
+// byte equals "\"; the names after it start with letters that are not hex digits, so the
+// escapes end where they appear to.
+bool IsShiftJisLeadByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+constexpr Row DoubleByteRows[] = {
+    {"C:\\a\\\x95\x5CSETUP.EXE", "\x95\x5CSETUP", "C:\\a\\\x95\x5CSETUP.HLP"},
+    // A pair whose second byte has a lead byte's value: the "\" after it is a real one.
+    {"C:\\\x81\x81\\SETUP.EXE", "SETUP", "C:\\\x81\x81\\SETUP.HLP"},
+};
+
+void CheckRows(std::span<const Row> rows, bool (*isLeadByte)(char)) {
+    for (const Row& row : rows) {
         const std::string path = testing::PrintToString(row.modulePath);
-        EXPECT_EQ(DeriveApplicationName(row.modulePath), row.applicationName) << "path " << path;
-        EXPECT_EQ(DeriveHelpPath(row.modulePath), row.helpPath) << "path " << path;
+        EXPECT_EQ(DeriveApplicationName(row.modulePath, isLeadByte), row.applicationName)
+            << "path " << path;
+        EXPECT_EQ(DeriveHelpPath(row.modulePath, isLeadByte), row.helpPath) << "path " << path;
     }
+}
+
+TEST(ModuleNames, DerivesApplicationNameAndHelpPath) {
+    CheckRows(Rows, nullptr);
+    CheckRows(Rows, IsShiftJisLeadByte); // the same for single-byte paths
+    CheckRows(DoubleByteRows, IsShiftJisLeadByte);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "dialog/notices.h"
 #include "params/parameter_store.h"
 
+#include "support/import_patch.h"
 #include "support/message_box_watcher.h"
 #include "support/registry_keys.h"
 #include "support/registry_sandbox.h"
@@ -26,11 +27,17 @@ void PrintTo(const DriverParameters& parameters, std::ostream* out) {
          << parameters.nExtMode1 << '}' << std::dec;
 }
 
+void PrintTo(StoreResult result, std::ostream* out) {
+    constexpr const char* Names[] = {"Stored", "Unchanged", "PartlyStored"};
+    *out << Names[static_cast<std::size_t>(result)];
+}
+
 } // namespace params
 
 namespace {
 
 using params::DriverParameters;
+using params::StoreResult;
 using testsupport::CreateKey;
 using testsupport::DeleteKey;
 using testsupport::KeyExists;
@@ -350,7 +357,7 @@ TEST_F(ParameterStore, StoreWritesTheThreeValuesAsDwords) {
         expected.values[parameters + "ExtMode1"] = Dword(row.record.nExtMode1);
 
         testsupport::MessageBoxWatcher watcher;
-        EXPECT_TRUE(params::StoreDriverParameters(row.record));
+        EXPECT_EQ(params::StoreDriverParameters(row.record), StoreResult::Stored);
         EXPECT_EQ(TakeSnapshot(), expected);
         ExpectNotices(watcher.Boxes(), {});
     }
@@ -383,10 +390,63 @@ TEST_F(ParameterStore, StoreReportsFailureWhenItCannotWrite) {
         const Snapshot before = TakeSnapshot();
 
         testsupport::MessageBoxWatcher watcher;
-        EXPECT_FALSE(params::StoreDriverParameters(
-            {.nMaxAdapter = 9, .nStartNum = 12, .nExtMode0 = 1, .nExtMode1 = 1}));
+        EXPECT_EQ(params::StoreDriverParameters(
+                      {.nMaxAdapter = 9, .nStartNum = 12, .nExtMode0 = 1, .nExtMode1 = 1}),
+                  StoreResult::Unchanged);
         EXPECT_EQ(TakeSnapshot(), before);
         ExpectNotices(watcher.Boxes(), {});
+    }
+}
+
+// The driver must never start on half the new settings: when a write fails, those before it get
+// back what they held, and a value that cannot be put back is owned up to rather than hidden.
+TEST_F(ParameterStore, StoreUndoesItsWritesWhenOneFails) {
+    using testsupport::Call;
+    struct Row {
+        const char* why;
+        testsupport::RegistryFaults::Plan faults;
+        StoreResult result;
+        std::vector<std::pair<std::string, std::int32_t>> leftNew; // all else as before
+    };
+    const Row rows[] = {
+        {"first write fails", {.sets = Call(1)}, StoreResult::Unchanged, {}},
+        {"second write fails", {.sets = Call(2)}, StoreResult::Unchanged, {}},
+        {"third write fails", {.sets = Call(3)}, StoreResult::Unchanged, {}},
+        // An undo that could not be made is no undo: nothing is written.
+        {"what the values hold cannot be read",
+         {.queries = testsupport::EveryCall},
+         StoreResult::Unchanged,
+         {}},
+        // The other put-backs are still made.
+        {"third write fails, StartNum0 cannot be put back",
+         {.sets = Call(3) | Call(4)},
+         StoreResult::PartlyStored,
+         {{"StartNum0", 12}}},
+        {"third write fails, ExtMode0 cannot be removed",
+         {.sets = Call(3), .deletes = Call(1)},
+         StoreResult::PartlyStored,
+         {{"ExtMode0", 1}}},
+    };
+    static constexpr std::uint8_t Five[] = {1, 2, 3, 4, 5};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        DeleteKey("SYSTEM");
+        // A StartNum0 of another type and size must come back byte for byte, and ExtMode0,
+        // missing, must be missing again.
+        Install({.extMode0 = false});
+        SetValue(ParametersKeyPath, "StartNum0", REG_BINARY, Five);
+        Snapshot expected = TakeSnapshot();
+        for (const auto& [name, number] : row.leftNew) {
+            expected.values[std::string(ParametersKeyPath) + '\\' + name] = Dword(number);
+        }
+
+        const StoreResult result = [&] {
+            testsupport::RegistryFaults faults(row.faults);
+            return params::StoreDriverParameters(
+                {.nMaxAdapter = 9, .nStartNum = 12, .nExtMode0 = 1, .nExtMode1 = 1});
+        }();
+        EXPECT_EQ(result, row.result);
+        EXPECT_EQ(TakeSnapshot(), expected);
     }
 }
 

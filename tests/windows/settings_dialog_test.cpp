@@ -1,9 +1,12 @@
 #include "dialog/port_setup_dlg.h"
 #include "framework/framework_ids.h"
 #include "res/resource.h"
+#include "support/import_patch.h"
+#include "support/message_box_watcher.h"
 #include "support/registry_keys.h"
 #include "support/registry_sandbox.h"
 #include "support/test_application.h"
+#include "support/utility_notices.h"
 #include "support/window_queries.h"
 
 #include <gtest/gtest.h>
@@ -344,6 +347,35 @@ TEST_F(SettingsWindow, CarriesTheAdapterIcon) {
         EXPECT_EQ(icon(WM_QUERYDRAGICON, 0), adapter);
         testsupport::Click(window, IDCANCEL);
     });
+}
+
+// A store that could not put back what it wrote owns up to it, and the dialog keeps the entries
+// for Apply again.
+TEST_F(SettingsWindow, PartlyStoredSettingsAskForAnotherApply) {
+    testsupport::MessageBoxWatcher watcher;
+    dialog::CPortSetupDlg settings;
+    const INT_PTR result = RunDialog(settings, [&](HWND window) {
+        SetDlgItemTextA(window, IDC_START_PORT, "12");
+        {
+            // StartNum0 is written, ExtMode0 is not, and StartNum0 cannot be put back.
+            testsupport::RegistryFaults faults(
+                {.sets = testsupport::Call(2) | testsupport::Call(3)});
+            testsupport::Click(window, IDOK);
+        }
+        ASSERT_EQ(watcher.Boxes().size(), 1u);
+        const testsupport::ObservedBox& box = watcher.Boxes()[0];
+        EXPECT_EQ(box.text, testsupport::PartlyStoredNotice);
+        EXPECT_EQ(box.caption, testsupport::NoticeCaption);
+        EXPECT_EQ(box.owner, window);
+        EXPECT_TRUE(box.hasIcon);
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_EQ(WindowText(GetDlgItem(window, IDC_START_PORT)), "12");
+        testsupport::Click(window, IDOK);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(testsupport::ReadValue(testsupport::ParametersKeyPath, "StartNum0"),
+              testsupport::Dword(12));
 }
 
 } // namespace

@@ -9,10 +9,13 @@ namespace framework {
 // last ".", then whatever follows the last "\", "/" or ":". The cut comes first, so a path whose
 // only "." is in a directory name yields that directory's name ("C:\dir.v2\BORVEX" gives "dir").
 // Without any "." the whole path is kept before the directory is removed.
-std::string DeriveApplicationName(std::string_view modulePath);
+//
+// isLeadByte, when given, tells which bytes start a double-byte character in the path's code
+// page; such a character is never taken for a separator or a ".", whatever its second byte.
+std::string DeriveApplicationName(std::string_view modulePath, bool (*isLeadByte)(char) = nullptr);
 
 // The help file that belongs to the module: the path cut at its last "." with ".HLP" appended,
-// or the whole path with ".HLP" appended when it holds no ".".
-std::string DeriveHelpPath(std::string_view modulePath);
+// or the whole path with ".HLP" appended when it holds no "."; isLeadByte as above.
+std::string DeriveHelpPath(std::string_view modulePath, bool (*isLeadByte)(char) = nullptr);
 
 } // namespace framework

@@ -20,5 +20,8 @@ inline constexpr std::string_view RestartNotice =
     "You must shutdown computer before the new setting will take effect!";
 inline constexpr std::string_view StoreFailedNotice =
     "System can't save data in registry, please check your access rights !!";
+inline constexpr std::string_view PartlyStoredNotice =
+    "System saved only part of the data in registry, please check your access rights and apply "
+    "again !!";
 
 } // namespace testsupport
