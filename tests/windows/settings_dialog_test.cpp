@@ -349,6 +349,38 @@ TEST_F(SettingsWindow, CarriesTheAdapterIcon) {
     });
 }
 
+// Where the window drew icons, as (x, y, icon).
+std::vector<std::tuple<int, int, HICON>> g_drawnIcons;
+
+BOOL WINAPI RecordDrawIcon(HDC, int x, int y, HICON icon) {
+    g_drawnIcons.emplace_back(x, y, icon);
+    return TRUE;
+}
+
+// Minimised, the window paints its icon in the middle of its client area, rounding the way C's
+// division does: x = (client width - icon width + 1) / 2, and y likewise.
+TEST_F(SettingsWindow, PaintsItsIconCentredWhenMinimised) {
+    const HICON adapter = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ADAPTER));
+    dialog::CPortSetupDlg settings;
+    RunDialog(settings, [&](HWND window) {
+        ShowWindow(window, SW_MINIMIZE);
+        ASSERT_TRUE(IsIconic(window));
+        RECT client{};
+        GetClientRect(window, &client);
+        g_drawnIcons.clear();
+        {
+            testsupport::ImportPatch<decltype(DrawIcon)> patch("user32.dll", "DrawIcon",
+                                                               &RecordDrawIcon);
+            SendMessageA(window, WM_PAINT, 0, 0);
+        }
+        const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+        EXPECT_EQ(g_drawnIcons, (std::vector<std::tuple<int, int, HICON>>{{x, y, adapter}}))
+            << "client area " << client.right << " x " << client.bottom;
+        testsupport::Click(window, IDCANCEL);
+    });
+}
+
 // A store that could not put back what it wrote owns up to it, and the dialog keeps the entries
 // for Apply again.
 TEST_F(SettingsWindow, PartlyStoredSettingsAskForAnotherApply) {
