@@ -1,7 +1,7 @@
 #include "params/parameter_store.h"
 
+#include "harness/registry.h"
 #include "support/message_box_watcher.h"
-#include "support/registry_keys.h"
 #include "support/registry_sandbox.h"
 #include "support/utility_notices.h"
 

@@ -1,16 +1,14 @@
 #include "support/registry_sandbox.h"
 
-#include <windows.h>
+#include "harness/registry.h"
 
-#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <charconv>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 namespace testsupport {
@@ -18,15 +16,6 @@ namespace testsupport {
 namespace {
 
 constexpr const char* ScratchRoot = R"(Software\BorvexTests)";
-
-struct KeyCloser {
-    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-void ReportFailure(const char* call, std::string_view path, LSTATUS error) {
-    ADD_FAILURE() << call << "(\"" << path << "\") failed with error " << error;
-}
 
 std::uint64_t ProcessStartTime(HANDLE process) {
     FILETIME creation{};
@@ -150,11 +139,11 @@ RegistrySandbox::RegistrySandbox() {
 RegistrySandbox::~RegistrySandbox() {
     LSTATUS error = RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     if (error != ERROR_SUCCESS) {
-        ReportFailure("RegOverridePredefKey", "HKEY_LOCAL_MACHINE", error);
+        ReportRegistryFailure("RegOverridePredefKey", "HKEY_LOCAL_MACHINE", error);
     }
     error = RegDeleteTreeA(HKEY_CURRENT_USER, m_scratchPath.c_str());
     if (error != ERROR_SUCCESS) {
-        ReportFailure("RegDeleteTreeA", m_scratchPath, error);
+        ReportRegistryFailure("RegDeleteTreeA", m_scratchPath, error);
     }
 }
 

@@ -10,7 +10,7 @@ namespace testsupport {
 // processes that died before cleaning up are deleted when a sandbox is made. Throws when the
 // scratch key cannot be put in place, so no test ever runs against the real root.
 //
-// The override reaches this process only; the helpers of support/registry_keys.h work inside
+// The override reaches this process only; the helpers of harness/registry.h work inside
 // it as they would on the real root.
 class RegistrySandbox {
 public:
