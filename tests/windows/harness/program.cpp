@@ -10,14 +10,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-} // namespace
-
-void PrintTo(const ResourceCounts& counts, std::ostream* out) {
-    *out << "{handles " << counts.handles << ", GDI " << counts.gdiObjects << ", USER "
-         << counts.userObjects << ", handle table " << counts.handleTableEntries << ", windows "
-         << counts.windows << '}';
-}
-
+// The process's entries in the system's handle table (SystemExtendedHandleInformation, whose
+// process ids are as wide as a pointer on Windows and on Wine alike); 0 when it cannot be read.
 DWORD HandleTableEntries(DWORD processId) {
     struct Entry {
         void* object;
@@ -61,6 +55,14 @@ DWORD HandleTableEntries(DWORD processId) {
             table->entries, table->entries + table->count,
             [processId](const Entry& entry) { return entry.processId == processId; }));
     }
+}
+
+} // namespace
+
+void PrintTo(const ResourceCounts& counts, std::ostream* out) {
+    *out << "{handles " << counts.handles << ", GDI " << counts.gdiObjects << ", USER "
+         << counts.userObjects << ", handle table " << counts.handleTableEntries << ", windows "
+         << counts.windows << '}';
 }
 
 std::string WindowsPath(std::string_view unixPath) {
@@ -127,6 +129,7 @@ HWND Program::Dialog() {
         for (HWND window : ProcessWindows(m_process.dwProcessId)) {
             if (ClassName(window) == DialogClass && GetWindow(window, GW_OWNER) == nullptr) {
                 m_dialog = window;
+                break;
             }
         }
     }

@@ -24,8 +24,8 @@ using SeenBox = MessageBoxContents;
 
 // Object counts of a process, for telling a leak from a steady state. The first three are the
 // system's own counters; Wine 8 answers 0 to all of them for another process, so two counts
-// that it does keep stand beside them: the process's entries in the system handle table, and its
-// windows, top-level and child.
+// that it does keep stand beside them: the process's entries in the system handle table
+// (SystemExtendedHandleInformation), and its windows, top-level and child.
 struct ResourceCounts {
     DWORD handles = 0;     // GetProcessHandleCount
     DWORD gdiObjects = 0;  // GetGuiResources
@@ -37,10 +37,6 @@ struct ResourceCounts {
 };
 
 void PrintTo(const ResourceCounts& counts, std::ostream* out);
-
-// The process's entries in the system's handle table (SystemExtendedHandleInformation, whose
-// process ids are as wide as a pointer on Windows and on Wine alike); 0 when it cannot be read.
-DWORD HandleTableEntries(DWORD processId);
 
 // The path under which a program sees a file of the build tree: Wine maps the Unix root to
 // drive Z:.
