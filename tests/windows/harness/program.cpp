@@ -71,27 +71,40 @@ std::string WindowsPath(std::string_view unixPath) {
     return path;
 }
 
-Program::Program(const std::string& path, std::chrono::milliseconds poll) : m_poll(poll) {
+Program::Program(const std::string& path, std::chrono::milliseconds poll)
+    : m_poll(poll), m_job(CreateJobObjectA(nullptr, nullptr)) {
+    // The program lives no longer than this process: when this one is killed (a test that ran
+    // into its timeout), the system ends the job and the program with it, which would otherwise
+    // stay on the desktop, in the way of the tests after it.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &m_process)) {
+    if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &m_process)) {
         ReportFailure("CreateProcessA(\"" + path + "\") failed with error " +
                       std::to_string(GetLastError()));
         m_process = {};
+        return;
     }
+    if (!AssignProcessToJobObject(m_job, m_process.hProcess)) {
+        ReportFailure("AssignProcessToJobObject failed with error " +
+                      std::to_string(GetLastError()));
+    }
+    ResumeThread(m_process.hThread);
 }
 
 Program::~Program() {
-    if (!Started()) {
-        return;
-    }
     if (Running()) {
         TerminateProcess(m_process.hProcess, 1);
         WaitForSingleObject(m_process.hProcess, static_cast<DWORD>(Patience.count()));
     }
-    CloseHandle(m_process.hThread);
-    CloseHandle(m_process.hProcess);
+    for (const HANDLE handle : {m_process.hThread, m_process.hProcess, m_job}) {
+        if (handle != nullptr) {
+            CloseHandle(handle);
+        }
+    }
 }
 
 bool Program::Running() const {

@@ -102,6 +102,7 @@ private:
 
     PROCESS_INFORMATION m_process{};
     std::chrono::milliseconds m_poll;
+    HANDLE m_job;
     HWND m_dialog = nullptr;
 };
 
