@@ -3,17 +3,16 @@
 // its windows, typed into and clicked, and afterwards the process's end and every value of
 // the driver's keys are checked.
 
-#include "e2e/borvex_process.h"
-#include "e2e/driver_registry.h"
-#include "support/registry_keys.h"
+#include "harness/program.h"
+#include "harness/registry.h"
 #include "support/utility_notices.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,22 +20,8 @@
 
 namespace {
 
-using e2e::BorvexProcess;
-using e2e::DriverRegistry;
-using e2e::ParametersKeyPath;
-using e2e::RegistrySnapshot;
-using e2e::RegistryValue;
-using e2e::ResourceCounts;
-using e2e::SeenBox;
-using e2e::ServiceKeyPath;
-using testsupport::Dword;
-using testsupport::NoticeCaption;
-using testsupport::ParametersKeyNotice;
-using testsupport::ReadOnlyKey;
-using testsupport::RestartNotice;
-using testsupport::ServiceKeyNotice;
-using testsupport::StoreFailedNotice;
-using testsupport::ValueNotice;
+using namespace testsupport;
+using ::testing::PrintToString;
 
 // The dialog's controls.
 constexpr int ApplyId = IDOK;
@@ -57,92 +42,27 @@ constexpr DWORD NormalExit = 0;
 
 struct ExpectedBox {
     std::string_view text;
-    std::string_view caption;
-    bool icon;
+    std::string_view caption = NoticeCaption;
+    bool icon = false;
 };
 
-constexpr ExpectedBox Restart{RestartNotice, NoticeCaption, false};
+constexpr ExpectedBox Restart{RestartNotice};
 constexpr ExpectedBox StoreFailed{StoreFailedNotice, NoticeCaption, true};
+constexpr ExpectedBox MissingValue{ValueNotice};
 
-// A box of the program: its text, caption and icon, OK as its only button, and owned by the
-// dialog.
-void ExpectBox(const SeenBox& box, const ExpectedBox& expected, HWND dialog) {
-    EXPECT_EQ(box.text, expected.text);
-    EXPECT_EQ(box.caption, expected.caption) << "for \"" << box.text << '"';
-    EXPECT_EQ(box.hasIcon, expected.icon) << "for \"" << box.text << '"';
-    EXPECT_EQ(box.buttons, std::vector<int>{IDOK}) << "for \"" << box.text << '"';
-    EXPECT_EQ(box.owner, dialog) << "for \"" << box.text << '"';
-}
-
+// Boxes of the program: each with its text, caption and icon, OK as its only button, and
+// owned by the dialog.
 void ExpectBoxes(const std::vector<SeenBox>& boxes, const std::vector<ExpectedBox>& expected,
                  HWND dialog) {
-    ASSERT_EQ(boxes.size(), expected.size()) << ::testing::PrintToString(boxes);
+    ASSERT_EQ(boxes.size(), expected.size()) << PrintToString(boxes);
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        SCOPED_TRACE("box " + std::to_string(i));
-        ExpectBox(boxes[i], expected[i], dialog);
+        SCOPED_TRACE(PrintToString(boxes[i]));
+        EXPECT_EQ(boxes[i].text, expected[i].text);
+        EXPECT_EQ(boxes[i].caption, expected[i].caption);
+        EXPECT_EQ(boxes[i].hasIcon, expected[i].icon);
+        EXPECT_EQ(boxes[i].buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(boxes[i].owner, dialog);
     }
-}
-
-// What the driver's keys hold before a run; a missing optional is a missing value.
-struct Installation {
-    bool serviceKey = true;
-    bool parametersKey = true;
-    std::optional<RegistryValue> maxAdapter = Dword(2);
-    std::optional<RegistryValue> startNum = Dword(3);
-    std::optional<RegistryValue> extMode0 = Dword(0);
-    std::optional<RegistryValue> extMode1 = Dword(1);
-};
-
-struct NamedValue {
-    std::string_view name;
-    const std::optional<RegistryValue>& value;
-};
-
-void Install(const Installation& installation) {
-    testsupport::DeleteKey(ServiceKeyPath);
-    if (installation.serviceKey) {
-        testsupport::CreateKey(ServiceKeyPath);
-        if (installation.maxAdapter) {
-            testsupport::SetValue(ServiceKeyPath, "MaxAdapter", installation.maxAdapter->type,
-                                  installation.maxAdapter->data);
-        }
-    }
-    if (installation.parametersKey) {
-        testsupport::CreateKey(ParametersKeyPath);
-        for (const NamedValue value : {NamedValue{"StartNum0", installation.startNum},
-                                       NamedValue{"ExtMode0", installation.extMode0},
-                                       NamedValue{"ExtMode1", installation.extMode1}}) {
-            if (value.value) {
-                testsupport::SetValue(ParametersKeyPath, value.name, value.value->type,
-                                      value.value->data);
-            }
-        }
-    }
-}
-
-// The snapshot that the installation gives: what the keys must hold byte for byte when a
-// run changed nothing, or changed exactly what the installation says.
-RegistrySnapshot SnapshotOf(const Installation& installation) {
-    RegistrySnapshot snapshot;
-    if (!installation.serviceKey) {
-        return snapshot; // the parameters key cannot exist without it
-    }
-    snapshot.lines.push_back(e2e::KeyLine(""));
-    if (installation.maxAdapter) {
-        snapshot.lines.push_back(e2e::ValueLine("", "MaxAdapter", *installation.maxAdapter));
-    }
-    if (installation.parametersKey) {
-        snapshot.lines.push_back(e2e::KeyLine("\\Parameters"));
-        for (const NamedValue value : {NamedValue{"StartNum0", installation.startNum},
-                                       NamedValue{"ExtMode0", installation.extMode0},
-                                       NamedValue{"ExtMode1", installation.extMode1}}) {
-            if (value.value) {
-                snapshot.lines.push_back(e2e::ValueLine("\\Parameters", value.name, *value.value));
-            }
-        }
-    }
-    std::sort(snapshot.lines.begin(), snapshot.lines.end());
-    return snapshot;
 }
 
 // A registry value that is not 4-byte REG_DWORD but reads as the same number.
@@ -152,121 +72,106 @@ RegistryValue Binary(std::uint32_t value) {
     return binary;
 }
 
-// The installation after a run that applied `startNum` and left the rest as it was.
-Installation WithStartNum(Installation installation, std::uint32_t startNum) {
-    installation.startNum = Dword(startNum);
-    return installation;
+// The keys after a run that applied `startNum` and left the rest as it was.
+DriverKeys WithStartNum(DriverKeys keys, std::uint32_t startNum) {
+    keys.startNum = Dword(startNum);
+    return keys;
 }
 
 class EndToEnd : public ::testing::Test {
 protected:
-    // Starts the program and waits for its dialog, closing and returning the load notices.
-    std::vector<SeenBox> Open(BorvexProcess& program) {
-        std::vector<SeenBox> notices = program.CloseBoxesUntilShown();
-        EXPECT_NE(program.Dialog(), nullptr)
-            << "the dialog was not shown; boxes: " << ::testing::PrintToString(notices);
-        return notices;
+    // The prefix belongs to the test build, so the tests own the driver's keys there: whatever
+    // an earlier, killed run left goes first, and what a test leaves goes after it. (A key made
+    // read-only still lets anyone delete it.)
+    EndToEnd() { DeleteKey(ServiceKeyPath); }
+    ~EndToEnd() override {
+        m_program.reset();
+        DeleteKey(ServiceKeyPath);
     }
 
-    // Waits for the dialog of a started program, which must come without a notice. Fatal
-    // failures end only this: call it in ASSERT_NO_FATAL_FAILURE.
-    void OpenQuietly(BorvexProcess& program, std::string_view why = {}) {
-        ASSERT_TRUE(program.Started());
-        EXPECT_EQ(Open(program).size(), 0u) << why;
-        ASSERT_NE(program.Dialog(), nullptr);
+    // Starts BORVEX.EXE and waits until its dialog is shown, closing the notices that come
+    // first, which must be `notices`. Fatal failures end only this: call it in
+    // ASSERT_NO_FATAL_FAILURE.
+    void Open(const std::vector<ExpectedBox>& notices = {}) {
+        m_program.emplace(WindowsPath(BORVEX_EXE));
+        Program& program = *m_program;
+        const std::vector<SeenBox> boxes = program.CloseBoxesUntil([&] { return program.Shown(); });
+        ASSERT_TRUE(program.Shown()) << "boxes: " << PrintToString(boxes);
+        ExpectBoxes(boxes, notices, program.Dialog());
     }
 
-    // Waits for the end of the program, closing the boxes it shows meanwhile.
-    std::vector<SeenBox> RunToExit(BorvexProcess& program) {
-        std::vector<SeenBox> boxes;
-        const std::optional<DWORD> exitCode = program.CloseBoxesUntilExit(boxes);
-        EXPECT_EQ(exitCode, NormalExit) << "boxes: " << ::testing::PrintToString(boxes);
-        return boxes;
-    }
-
-    // Runs the program to its end, then checks the boxes it showed on the way and what the
-    // driver's keys hold.
-    void ExpectEnd(BorvexProcess& program, const std::vector<ExpectedBox>& boxes,
-                   const RegistrySnapshot& keys) {
-        ExpectBoxes(RunToExit(program), boxes, program.Dialog());
-        EXPECT_EQ(m_registry.Snapshot(), keys);
+    // Runs the program to its end, closing the boxes it shows meanwhile, which must be `boxes`;
+    // then the driver's keys must hold `keys`.
+    void ExpectEnd(const std::vector<ExpectedBox>& boxes, const std::vector<std::string>& keys) {
+        Program& program = *m_program;
+        const std::vector<SeenBox> seen =
+            program.CloseBoxesUntil([&] { return !program.Running(); });
+        EXPECT_EQ(program.ExitCode(), NormalExit) << "boxes: " << PrintToString(seen);
+        ExpectBoxes(seen, boxes, program.Dialog());
+        EXPECT_EQ(DriverKeysSnapshot(), keys);
     }
 
     // The next box of the program, as expected, closed.
-    void ExpectBoxAndClose(BorvexProcess& program, const ExpectedBox& expected) {
-        const std::optional<SeenBox> box = program.WaitForBox();
-        ASSERT_TRUE(box.has_value()) << "no message box; program running: " << program.Running();
-        ExpectBox(*box, expected, program.Dialog());
-        ASSERT_TRUE(program.CloseBox(*box));
+    void ExpectBox(const ExpectedBox& expected) {
+        const std::optional<SeenBox> box = m_program->WaitForBox();
+        ASSERT_TRUE(box.has_value()) << "no message box; program running: " << m_program->Running();
+        ExpectBoxes({*box}, {expected}, m_program->Dialog());
+        ASSERT_TRUE(m_program->CloseBox(*box));
     }
 
     // A failed store: its notice, and the dialog still there for another try.
-    void ExpectStoreFailed(BorvexProcess& program) {
-        ASSERT_NO_FATAL_FAILURE(ExpectBoxAndClose(program, StoreFailed));
-        EXPECT_TRUE(program.Running());
-        EXPECT_TRUE(IsWindowVisible(program.Dialog()));
+    void ExpectStoreFailed() {
+        ASSERT_NO_FATAL_FAILURE(ExpectBox(StoreFailed));
+        EXPECT_TRUE(m_program->Running());
+        EXPECT_TRUE(m_program->Shown());
     }
 
     // One refused Apply: the message, then the focus in the field with its text selected.
-    void ExpectRefusal(BorvexProcess& program, std::string_view message, int fieldId) {
-        ASSERT_NO_FATAL_FAILURE(ExpectBoxAndClose(program, {message, MessageCaption, true}));
-        ExpectFocusAndSelection(program, fieldId);
-    }
-
-    void ExpectFocusAndSelection(BorvexProcess& program, int fieldId) {
+    void ExpectRefusal(std::string_view message, int fieldId) {
+        ASSERT_NO_FATAL_FAILURE(ExpectBox({message, MessageCaption, true}));
+        Program& program = *m_program;
         const HWND field = GetDlgItem(program.Dialog(), fieldId);
-        const auto length = static_cast<DWORD>(program.Text(fieldId).size());
-        const bool settled = program.WaitFor([&] {
-            return program.Focus() == field &&
-                   program.Selection(fieldId) == std::pair<DWORD, DWORD>{0, length};
-        });
-        EXPECT_TRUE(settled) << "focus " << program.Focus() << ", wanted " << field
-                             << "; selection "
-                             << ::testing::PrintToString(program.Selection(fieldId))
-                             << ", wanted (0, " << length << ')';
-    }
-
-    // Moves the focus as Tab would and waits until it is there.
-    bool FocusOn(BorvexProcess& program, int id) {
-        program.MoveFocusTo(id);
-        return program.WaitFor([&] { return program.Focus() == GetDlgItem(program.Dialog(), id); });
+        const std::pair<DWORD, DWORD> all{0, static_cast<DWORD>(program.Text(fieldId).size())};
+        EXPECT_TRUE(program.WaitFor([&] {
+            return program.Focus() == field && program.Selection(fieldId) == all;
+        })) << "focus "
+            << program.Focus() << ", wanted " << field << "; selection "
+            << PrintToString(program.Selection(fieldId)) << ", wanted " << PrintToString(all);
     }
 
     // Clicks a check box and waits until it shows the click.
-    void Toggle(BorvexProcess& program, int id) {
-        const bool before = program.Checked(id);
-        ASSERT_TRUE(program.Click(id));
-        EXPECT_TRUE(program.WaitFor([&] { return program.Checked(id) != before; }))
+    void Toggle(int id) {
+        const bool before = m_program->Checked(id);
+        ASSERT_TRUE(m_program->Click(id));
+        EXPECT_TRUE(m_program->WaitFor([&] { return m_program->Checked(id) != before; }))
             << "check box " << id << " stayed " << before;
     }
 
-    DriverRegistry m_registry;
+    std::optional<Program> m_program;
 };
 
 // ---- A complete installation: one notice, the values stored, the program gone ----
 
-enum class ApplyBy { ClickOnApply, EnterOnApply, EnterInStartPort };
-
 TEST_F(EndToEnd, AppliesStoresAndEnds) {
-    struct Case {
+    const struct {
         const char* why;
-        ApplyBy applyBy;
-        Installation installation;
-    };
-    const Case cases[] = {
-        {"a click, as most users apply", ApplyBy::ClickOnApply, {}},
-        {"Enter with the focus where the dialog put it, on Apply", ApplyBy::EnterOnApply, {}},
+        int enterOn; // the control that has the focus when Enter is pressed; 0: Apply clicked
+        DriverKeys keys;
+    } cases[] = {
+        {"a click, as most users apply", 0, {}},
+        // The check boxes took the focus when clicked; a person tabs back to Apply.
+        {"Enter on Apply", ApplyId, {}},
         // Values stored with another type are read by their bytes and written back as
         // REG_DWORD.
         {"Enter in the start-port field, over values that are not REG_DWORD",
-         ApplyBy::EnterInStartPort,
+         StartPortId,
          {.startNum = Binary(3), .extMode0 = Binary(0), .extMode1 = Binary(1)}},
     };
-    for (const Case& test : cases) {
+    for (const auto& test : cases) {
         SCOPED_TRACE(test.why);
-        Install(test.installation);
-        BorvexProcess program;
-        ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
+        Install(test.keys);
+        ASSERT_NO_FATAL_FAILURE(Open());
+        Program& program = *m_program;
 
         EXPECT_EQ(program.Text(AdapterCountId), "2");
         EXPECT_EQ(program.Text(StartPortId), "3");
@@ -274,69 +179,48 @@ TEST_F(EndToEnd, AppliesStoresAndEnds) {
         EXPECT_TRUE(program.Checked(ExtMode1Id));
 
         ASSERT_TRUE(program.SetText(StartPortId, "12"));
-        Toggle(program, ExtMode0Id);
-        Toggle(program, ExtMode1Id);
-        switch (test.applyBy) {
-        case ApplyBy::ClickOnApply:
+        Toggle(ExtMode0Id);
+        Toggle(ExtMode1Id);
+        if (test.enterOn == 0) {
             program.Click(ApplyId);
-            break;
-        case ApplyBy::EnterOnApply:
-            // The check boxes took the focus when clicked; a person tabs back to Apply.
-            ASSERT_TRUE(FocusOn(program, ApplyId));
+        } else {
+            ASSERT_TRUE(program.FocusOn(test.enterOn));
             program.PressKey(VK_RETURN);
-            break;
-        case ApplyBy::EnterInStartPort:
-            ASSERT_TRUE(FocusOn(program, StartPortId));
-            program.PressKey(VK_RETURN);
-            break;
         }
-        Installation applied = WithStartNum(test.installation, 12);
+        DriverKeys applied = WithStartNum(test.keys, 12);
         applied.extMode0 = Dword(1);
         applied.extMode1 = Dword(0);
-        ExpectEnd(program, {Restart}, SnapshotOf(applied));
+        ExpectEnd({Restart}, SnapshotOf(applied));
     }
 }
 
 // ---- Leaving without applying: no notice, nothing written ----
 
-enum class LeaveBy { Quit, Escape, CloseRequest };
-
 TEST_F(EndToEnd, LeavesWithoutWriting) {
-    struct Case {
+    const struct {
         const char* why;
-        LeaveBy leaveBy;
-    };
-    const Case cases[] = {
-        {"the Quit button", LeaveBy::Quit},
-        {"Esc, in the start-port field", LeaveBy::Escape},
-        {"a request to close the window, as the task bar sends it", LeaveBy::CloseRequest},
+        std::function<bool(Program&)> leave;
+    } cases[] = {
+        {"the Quit button", [](Program& program) { return program.Click(QuitId); }},
+        {"Esc, in the start-port field",
+         [](Program& program) { return program.PressKey(VK_ESCAPE); }},
+        {"a request to close the window, as the task bar sends it",
+         [](Program& program) { return program.RequestClose(); }},
     };
     // A value of another type and length shows any write, even of the same number.
-    const Installation installation{.startNum = Binary(3),
-                                    .extMode1 = RegistryValue{REG_BINARY, {1}}};
-    for (const Case& test : cases) {
+    const DriverKeys keys{.startNum = Binary(3), .extMode1 = RegistryValue{REG_BINARY, {1}}};
+    for (const auto& test : cases) {
         SCOPED_TRACE(test.why);
-        Install(installation);
-        const RegistrySnapshot before = m_registry.Snapshot();
-        BorvexProcess program;
-        ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
+        Install(keys);
+        ASSERT_NO_FATAL_FAILURE(Open());
+        Program& program = *m_program;
 
         // Entries that would be stored, had the way out stored anything.
         ASSERT_TRUE(program.SetText(StartPortId, "100"));
-        Toggle(program, ExtMode0Id);
-        ASSERT_TRUE(FocusOn(program, StartPortId));
-        switch (test.leaveBy) {
-        case LeaveBy::Quit:
-            program.Click(QuitId);
-            break;
-        case LeaveBy::Escape:
-            program.PressKey(VK_ESCAPE);
-            break;
-        case LeaveBy::CloseRequest:
-            program.RequestClose();
-            break;
-        }
-        ExpectEnd(program, {}, before);
+        Toggle(ExtMode0Id);
+        ASSERT_TRUE(program.FocusOn(StartPortId));
+        test.leave(program);
+        ExpectEnd({}, SnapshotOf(keys));
     }
 }
 
@@ -344,17 +228,9 @@ TEST_F(EndToEnd, LeavesWithoutWriting) {
 
 TEST_F(EndToEnd, NoKeysNoticesFiveTimesAndCannotStore) {
     // The registry is empty: the driver was never set up.
-    BorvexProcess program;
-    ASSERT_TRUE(program.Started());
-    const std::vector<SeenBox> notices = Open(program);
-    ASSERT_NE(program.Dialog(), nullptr);
-    ExpectBoxes(notices,
-                {{ServiceKeyNotice, NoticeCaption, false},
-                 {ParametersKeyNotice, NoticeCaption, false},
-                 {ValueNotice, NoticeCaption, false},
-                 {ValueNotice, NoticeCaption, false},
-                 {ValueNotice, NoticeCaption, false}},
-                program.Dialog());
+    ASSERT_NO_FATAL_FAILURE(Open(
+        {{ServiceKeyNotice}, {ParametersKeyNotice}, MissingValue, MissingValue, MissingValue}));
+    Program& program = *m_program;
     EXPECT_EQ(program.Text(AdapterCountId), "0");
     EXPECT_EQ(program.Text(StartPortId), "0");
 
@@ -363,104 +239,90 @@ TEST_F(EndToEnd, NoKeysNoticesFiveTimesAndCannotStore) {
     for (const bool byClick : {true, false}) {
         SCOPED_TRACE(byClick ? "Apply clicked" : "Enter pressed");
         byClick ? program.Click(ApplyId) : program.PressKey(VK_RETURN);
-        ASSERT_NO_FATAL_FAILURE(ExpectStoreFailed(program));
-        EXPECT_EQ(m_registry.Snapshot(), RegistrySnapshot{}) << "the utility creates no keys";
+        ASSERT_NO_FATAL_FAILURE(ExpectStoreFailed());
+        EXPECT_EQ(DriverKeysSnapshot(), std::vector<std::string>{})
+            << "the utility creates no keys";
     }
 
     program.Click(QuitId);
-    ExpectEnd(program, {}, RegistrySnapshot{});
+    ExpectEnd({}, {});
 }
 
 TEST_F(EndToEnd, ParametersKeyUnwritableUntilItIsBack) {
-    enum class Trouble { RemovedAfterOpening, ReadOnly };
-    struct Case {
-        const char* why;
-        Trouble trouble;
-    };
-    const Case cases[] = {
-        {"the parameters key removed while the dialog is open", Trouble::RemovedAfterOpening},
-        {"the parameters key read-only, as for a user without administrator rights",
-         Trouble::ReadOnly},
-    };
-    const Installation installation;
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.why);
-        Install(installation);
-        std::optional<ReadOnlyKey> readOnly;
-        if (test.trouble == Trouble::ReadOnly) {
-            readOnly.emplace(ParametersKeyPath);
-            ASSERT_TRUE(readOnly->IsReadOnly());
+    for (const bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "the parameters key read-only, as for a user without "
+                                "administrator rights"
+                              : "the parameters key removed while the dialog is open");
+        const DriverKeys keys;
+        Install(keys);
+        std::optional<ReadOnlyKey> readOnlyKey;
+        if (readOnly) {
+            readOnlyKey.emplace(ParametersKeyPath);
+            ASSERT_TRUE(readOnlyKey->IsReadOnly());
         }
-        BorvexProcess program;
-        ASSERT_NO_FATAL_FAILURE(OpenQuietly(program, "reading needs no more than read access"));
+        ASSERT_NO_FATAL_FAILURE(Open()) << "reading needs no more than read access";
+        Program& program = *m_program;
 
-        Installation meanwhile = installation;
-        if (test.trouble == Trouble::RemovedAfterOpening) {
-            ASSERT_TRUE(testsupport::DeleteKey(ParametersKeyPath));
+        DriverKeys meanwhile = keys;
+        if (!readOnly) {
+            ASSERT_TRUE(DeleteKey(ParametersKeyPath));
             meanwhile.parametersKey = false;
         }
         ASSERT_TRUE(program.SetText(StartPortId, "15"));
         program.Click(ApplyId);
-        ASSERT_NO_FATAL_FAILURE(ExpectStoreFailed(program));
-        EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(meanwhile));
+        ASSERT_NO_FATAL_FAILURE(ExpectStoreFailed());
+        EXPECT_EQ(DriverKeysSnapshot(), SnapshotOf(meanwhile));
 
         // The administrator puts things right; the user applies again.
-        if (test.trouble == Trouble::RemovedAfterOpening) {
-            Install(installation);
-        } else {
-            ASSERT_TRUE(readOnly->Restore());
-        }
+        ASSERT_TRUE(readOnly ? readOnlyKey->Restore() : Install(keys));
         program.Click(ApplyId);
-        ExpectEnd(program, {Restart}, SnapshotOf(WithStartNum(installation, 15)));
+        ExpectEnd({Restart}, SnapshotOf(WithStartNum(keys, 15)));
     }
 }
 
 // ---- Entries that do not pass: the message, nothing written, the field to correct ----
 
 TEST_F(EndToEnd, RefusesInvalidEntriesThenAppliesValidOne) {
-    struct Case {
+    const struct {
         const char* entry;
         std::string_view message;
-    };
-    // Applied by click and by Enter in turn; after the first refusal Enter comes from the
-    // start-port field, where the refusal left the focus.
-    const Case cases[] = {
+    } cases[] = {
         {"abc", IntegerMessage},      {"", IntegerMessage},           {"12a", IntegerMessage},
         {"2", StartPortRangeMessage}, {"248", StartPortRangeMessage}, {"-5", StartPortRangeMessage},
     };
-    const Installation installation;
-    Install(installation);
-    const RegistrySnapshot before = m_registry.Snapshot();
-    BorvexProcess program;
-    ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
+    const DriverKeys keys;
+    Install(keys);
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Program& program = *m_program;
 
+    // Applied by click and by Enter in turn; after the first refusal Enter comes from the
+    // start-port field, where the refusal left the focus.
     bool byClick = true;
-    for (const Case& test : cases) {
+    for (const auto& test : cases) {
         SCOPED_TRACE(std::string("entry \"") + test.entry +
                      (byClick ? "\", clicked" : "\", Enter"));
         ASSERT_TRUE(program.SetText(StartPortId, test.entry));
         byClick ? program.Click(ApplyId) : program.PressKey(VK_RETURN);
         byClick = !byClick;
-        ExpectRefusal(program, test.message, StartPortId);
+        ExpectRefusal(test.message, StartPortId);
         if (HasFailure()) {
             return; // each missed wait costs the whole patience: stop at the first
         }
         EXPECT_EQ(program.Text(StartPortId), test.entry) << "a refusal leaves the text alone";
         EXPECT_TRUE(program.Running());
-        EXPECT_EQ(m_registry.Snapshot(), before);
+        EXPECT_EQ(DriverKeysSnapshot(), SnapshotOf(keys));
     }
 
     ASSERT_TRUE(program.SetText(StartPortId, "17"));
     program.PressKey(VK_RETURN);
-    ExpectEnd(program, {Restart}, SnapshotOf(WithStartNum(installation, 17)));
+    ExpectEnd({Restart}, SnapshotOf(WithStartNum(keys, 17)));
 }
 
 TEST_F(EndToEnd, TooManyAdaptersRefusesEveryApplyUntilQuit) {
-    const Installation installation{.maxAdapter = Dword(7)};
-    Install(installation);
-    const RegistrySnapshot before = m_registry.Snapshot();
-    BorvexProcess program;
-    ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
+    const DriverKeys keys{.maxAdapter = Dword(7)};
+    Install(keys);
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Program& program = *m_program;
     EXPECT_EQ(program.Text(AdapterCountId), "7");
 
     // A start port that would pass: the adapter count is checked first, and fails.
@@ -468,48 +330,44 @@ TEST_F(EndToEnd, TooManyAdaptersRefusesEveryApplyUntilQuit) {
     for (const bool byClick : {true, false, true}) {
         SCOPED_TRACE(byClick ? "Apply clicked" : "Enter in the adapter-count field");
         byClick ? program.Click(ApplyId) : program.PressKey(VK_RETURN);
-        ExpectRefusal(program, AdapterCountRangeMessage, AdapterCountId);
+        ExpectRefusal(AdapterCountRangeMessage, AdapterCountId);
         if (HasFailure()) {
             return;
         }
-        EXPECT_EQ(m_registry.Snapshot(), before);
+        EXPECT_EQ(DriverKeysSnapshot(), SnapshotOf(keys));
     }
 
     program.Click(QuitId);
-    ExpectEnd(program, {}, before);
+    ExpectEnd({}, SnapshotOf(keys));
 }
 
 // ---- A value missing at opening: one notice, and Apply creates it ----
 
 TEST_F(EndToEnd, ApplyCreatesValueMissingAtOpening) {
-    struct Case {
+    const struct {
         const char* why;
-        Installation installation;
-    };
-    const Case cases[] = {
+        DriverKeys keys;
+    } cases[] = {
         {"StartNum0 missing", {.startNum = std::nullopt}},
         {"ExtMode0 missing", {.extMode0 = std::nullopt}},
         {"ExtMode1 missing: its box opens unchecked and 0 is stored", {.extMode1 = std::nullopt}},
     };
-    for (const Case& test : cases) {
+    for (const auto& test : cases) {
         SCOPED_TRACE(test.why);
-        Install(test.installation);
-        BorvexProcess program;
-        ASSERT_TRUE(program.Started());
-        const std::vector<SeenBox> notices = Open(program);
-        ASSERT_NE(program.Dialog(), nullptr);
-        ExpectBoxes(notices, {{ValueNotice, NoticeCaption, false}}, program.Dialog());
+        Install(test.keys);
+        ASSERT_NO_FATAL_FAILURE(Open({MissingValue}));
+        Program& program = *m_program;
 
         ASSERT_TRUE(program.SetText(StartPortId, "9"));
-        Toggle(program, ExtMode0Id);
+        Toggle(ExtMode0Id);
         const bool extMode1 = program.Checked(ExtMode1Id);
-        EXPECT_EQ(extMode1, test.installation.extMode1.has_value());
+        EXPECT_EQ(extMode1, test.keys.extMode1.has_value());
         program.Click(ApplyId);
 
-        Installation applied = WithStartNum(test.installation, 9);
+        DriverKeys applied = WithStartNum(test.keys, 9);
         applied.extMode0 = Dword(1); // 0 at opening, whether read or missing, then clicked
         applied.extMode1 = Dword(extMode1 ? 1 : 0);
-        ExpectEnd(program, {Restart}, SnapshotOf(applied));
+        ExpectEnd({Restart}, SnapshotOf(applied));
     }
 }
 
@@ -519,11 +377,11 @@ class EndToEndSoak : public EndToEnd {};
 
 TEST_F(EndToEndSoak, FiveHundredRefusalsLeakNothing) {
     constexpr int Refusals = 500;
-    const Installation installation;
-    Install(installation);
+    const DriverKeys keys;
+    Install(keys);
     const auto started = std::chrono::steady_clock::now();
-    BorvexProcess program;
-    ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Program& program = *m_program;
 
     ResourceCounts afterFirst;
     for (int refusal = 1; refusal <= Refusals; ++refusal) {
@@ -531,7 +389,7 @@ TEST_F(EndToEndSoak, FiveHundredRefusalsLeakNothing) {
         const bool nonInteger = refusal % 2 == 1;
         ASSERT_TRUE(program.SetText(StartPortId, nonInteger ? "x1" : "2"));
         program.PressKey(VK_RETURN);
-        ExpectRefusal(program, nonInteger ? IntegerMessage : StartPortRangeMessage, StartPortId);
+        ExpectRefusal(nonInteger ? IntegerMessage : StartPortRangeMessage, StartPortId);
         if (HasFailure()) {
             return; // one broken refusal tells it all; five hundred would drown it
         }
@@ -541,38 +399,38 @@ TEST_F(EndToEndSoak, FiveHundredRefusalsLeakNothing) {
     }
     const ResourceCounts afterLast = program.Counts();
     EXPECT_EQ(afterLast, afterFirst);
-    EXPECT_EQ(m_registry.Snapshot(), SnapshotOf(installation));
+    EXPECT_EQ(DriverKeysSnapshot(), SnapshotOf(keys));
 
     ASSERT_TRUE(program.SetText(StartPortId, "30"));
     program.PressKey(VK_RETURN);
-    ExpectEnd(program, {Restart}, SnapshotOf(WithStartNum(installation, 30)));
+    ExpectEnd({Restart}, SnapshotOf(WithStartNum(keys, 30)));
 
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started);
     std::printf("%d refusals in %.1f s; objects after the first %s, after the last %s\n", Refusals,
-                seconds.count(), ::testing::PrintToString(afterFirst).c_str(),
-                ::testing::PrintToString(afterLast).c_str());
+                seconds.count(), PrintToString(afterFirst).c_str(),
+                PrintToString(afterLast).c_str());
 }
 
 TEST_F(EndToEndSoak, HundredRunsInARow) {
     constexpr int Runs = 100;
-    Installation installation;
-    Install(installation);
+    DriverKeys keys;
+    Install(keys);
     const auto started = std::chrono::steady_clock::now();
     for (int run = 1; run <= Runs; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         // Each run stores what the next one shows: a port of its own and the other mode.
         const std::uint32_t port = 3 + static_cast<std::uint32_t>(run);
         const bool extMode0 = run % 2 == 1;
-        BorvexProcess program;
-        ASSERT_NO_FATAL_FAILURE(OpenQuietly(program));
+        ASSERT_NO_FATAL_FAILURE(Open());
+        Program& program = *m_program;
         EXPECT_EQ(program.Checked(ExtMode0Id), !extMode0);
 
         ASSERT_TRUE(program.SetText(StartPortId, std::to_string(port)));
-        Toggle(program, ExtMode0Id);
+        Toggle(ExtMode0Id);
         program.Click(ApplyId);
-        installation = WithStartNum(installation, port);
-        installation.extMode0 = Dword(extMode0 ? 1 : 0);
-        ExpectEnd(program, {Restart}, SnapshotOf(installation));
+        keys = WithStartNum(keys, port);
+        keys.extMode0 = Dword(extMode0 ? 1 : 0);
+        ExpectEnd({Restart}, SnapshotOf(keys));
         if (HasFailure()) {
             return;
         }

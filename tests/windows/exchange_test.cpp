@@ -1,12 +1,12 @@
 #include "dialog/port_setup_dlg.h"
 #include "framework/exchange.h"
 #include "framework/framework_ids.h"
+#include "harness/registry.h"
+#include "harness/windows.h"
 #include "res/resource.h"
 #include "support/message_box_watcher.h"
-#include "support/registry_keys.h"
 #include "support/registry_sandbox.h"
 #include "support/test_application.h"
-#include "support/window_queries.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "dialog/notices.h"
 #include "params/parameter_store.h"
 
+#include "harness/registry.h"
 #include "support/import_patch.h"
 #include "support/message_box_watcher.h"
-#include "support/registry_keys.h"
 #include "support/registry_sandbox.h"
 #include "support/utility_notices.h"
 

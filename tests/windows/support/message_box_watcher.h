@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/window_queries.h"
+#include "harness/windows.h"
 
 #include <windows.h>
 

@@ -1,16 +1,12 @@
 #include "support/registry_sandbox.h"
 
+#include "harness/registry.h"
+
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <charconv>
-#include <cstdint>
-#include <memory>
-#include <optional>
 #include <stdexcept>
-#include <string_view>
-#include <type_traits>
+#include <string>
 #include <vector>
 
 namespace testsupport {
@@ -19,83 +15,21 @@ namespace {
 
 constexpr const char* ScratchRoot = R"(Software\BorvexTests)";
 
-struct KeyCloser {
-    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-void ReportFailure(const char* call, std::string_view path, LSTATUS error) {
-    ADD_FAILURE() << call << "(\"" << path << "\") failed with error " << error;
-}
-
-std::uint64_t ProcessStartTime(HANDLE process) {
-    FILETIME creation{};
-    FILETIME exit{};
-    FILETIME kernel{};
-    FILETIME user{};
-    if (!GetProcessTimes(process, &creation, &exit, &kernel, &user)) {
-        return 0;
-    }
-    return (std::uint64_t{creation.dwHighDateTime} << 32) | creation.dwLowDateTime;
-}
-
-// Scratch keys are named "<pid>-<process start>-<n>": the start time tells a running process
-// from a later one that was given the same id.
-struct ScratchOwner {
-    DWORD processId = 0;
-    std::uint64_t startTime = 0;
-};
-
-std::string ScratchName(const ScratchOwner& owner, unsigned number) {
-    return std::to_string(owner.processId) + '-' + std::to_string(owner.startTime) + '-' +
-           std::to_string(number);
-}
-
-// The number that is the whole of `text`.
-template <class Number> bool ParseNumber(std::string_view text, Number& number) {
-    const char* const end = text.data() + text.size();
-    const auto [next, error] = std::from_chars(text.data(), end, number);
-    return !text.empty() && error == std::errc{} && next == end;
-}
-
-std::optional<ScratchOwner> ParseScratchName(std::string_view name) {
-    const std::size_t first = name.find('-');
-    if (first == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const std::size_t second = name.find('-', first + 1);
-    if (second == std::string_view::npos) {
-        return std::nullopt;
-    }
-    ScratchOwner owner;
-    unsigned number = 0;
-    if (!ParseNumber(name.substr(0, first), owner.processId) ||
-        !ParseNumber(name.substr(first + 1, second - first - 1), owner.startTime) ||
-        !ParseNumber(name.substr(second + 1), number)) {
-        return std::nullopt;
-    }
-    return owner;
-}
-
-// Whether the process that made a scratch key may still be using it. Names that are not ours
-// count as in use, so they are left alone.
-bool ScratchInUse(std::string_view name) {
-    const std::optional<ScratchOwner> owner = ParseScratchName(name);
-    if (!owner) {
-        return true;
-    }
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner->processId);
+// Whether a process with this id runs; it may be a later one than the one that made the key,
+// which only puts the key's deletion off.
+bool ProcessRuns(DWORD processId) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (process == nullptr) {
         return GetLastError() != ERROR_INVALID_PARAMETER; // no process with that id
     }
     DWORD exitCode = 0;
-    const bool inUse = GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE &&
-                       ProcessStartTime(process) == owner->startTime;
+    const bool runs = GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
     CloseHandle(process);
-    return inUse;
+    return runs;
 }
 
-// Deletes what test processes that crashed or were killed left behind.
+// Deletes what test processes that crashed or were killed left behind: the scratch keys
+// ("<pid>-<n>") of processes that no longer run. Names that are not ours are left alone.
 void DeleteStaleScratchKeys() {
     HKEY raw = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, ScratchRoot, 0, KEY_READ, &raw) != ERROR_SUCCESS) {
@@ -104,13 +38,13 @@ void DeleteStaleScratchKeys() {
     const OwnedKey root(raw);
     std::vector<std::string> stale;
     char name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(root.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        if (!ScratchInUse(std::string_view(name, length))) {
+    DWORD length = sizeof name;
+    for (DWORD index = 0; RegEnumKeyExA(root.get(), index, name, &length, nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
+         ++index, length = sizeof name) {
+        DWORD processId = 0;
+        const auto [end, error] = std::from_chars(name, name + length, processId);
+        if (error == std::errc{} && *end == '-' && !ProcessRuns(processId)) {
             stale.emplace_back(name, length);
         }
     }
@@ -126,8 +60,10 @@ RegistrySandbox::RegistrySandbox() {
     static unsigned nextNumber = 0;
 
     DeleteStaleScratchKeys();
-    const ScratchOwner self{GetCurrentProcessId(), ProcessStartTime(GetCurrentProcess())};
-    m_scratchPath = std::string(ScratchRoot) + '\\' + ScratchName(self, nextNumber++);
+    m_scratchPath = std::string(ScratchRoot) + '\\' + std::to_string(GetCurrentProcessId()) + '-' +
+                    std::to_string(nextNumber++);
+    // A process that had this id before may have left the key behind.
+    RegDeleteTreeA(HKEY_CURRENT_USER, m_scratchPath.c_str());
 
     HKEY scratch = nullptr;
     LSTATUS error =
@@ -150,11 +86,11 @@ RegistrySandbox::RegistrySandbox() {
 RegistrySandbox::~RegistrySandbox() {
     LSTATUS error = RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     if (error != ERROR_SUCCESS) {
-        ReportFailure("RegOverridePredefKey", "HKEY_LOCAL_MACHINE", error);
+        ReportRegistryFailure("RegOverridePredefKey", "HKEY_LOCAL_MACHINE", error);
     }
     error = RegDeleteTreeA(HKEY_CURRENT_USER, m_scratchPath.c_str());
     if (error != ERROR_SUCCESS) {
-        ReportFailure("RegDeleteTreeA", m_scratchPath, error);
+        ReportRegistryFailure("RegDeleteTreeA", m_scratchPath, error);
     }
 }
 

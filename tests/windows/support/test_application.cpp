@@ -1,7 +1,7 @@
 #include "support/test_application.h"
 
 #include "framework/framework_ids.h"
-#include "support/window_queries.h"
+#include "harness/windows.h"
 
 #include <gtest/gtest.h>
 

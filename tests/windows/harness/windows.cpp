@@ -1,7 +1,8 @@
-#include "support/window_queries.h"
+#include "harness/windows.h"
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -22,34 +23,31 @@ bool IsPushButton(HWND window) {
     return ClassName(window) == "Button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
 }
 
-// The windows that `enumerate` (EnumWindows or the like) hands to its callback. The callback
-// is the system's: an exception (out of memory) is carried past it, not through it.
-template <class Enumerate> std::vector<HWND> Collect(Enumerate enumerate) {
-    struct Collection {
-        std::vector<HWND> windows;
-        std::exception_ptr failure;
-    } collection;
-    enumerate(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& state = *reinterpret_cast<Collection*>(context);
-            try {
-                state.windows.push_back(window);
-                return TRUE;
-            } catch (...) {
-                state.failure = std::current_exception();
-                return FALSE;
-            }
-        },
-        reinterpret_cast<LPARAM>(&collection));
+// Hands each window to the list in `context`. The callback is the system's: an exception (out
+// of memory) is carried past it, not through it.
+struct Collection {
+    std::vector<HWND> windows;
+    std::exception_ptr failure;
+};
+
+BOOL CALLBACK Collect(HWND window, LPARAM context) {
+    auto& collection = *reinterpret_cast<Collection*>(context);
+    try {
+        collection.windows.push_back(window);
+        return TRUE;
+    } catch (...) {
+        collection.failure = std::current_exception();
+        return FALSE;
+    }
+}
+
+template <class Enumerate> std::vector<HWND> Collected(Enumerate enumerate) {
+    Collection collection;
+    enumerate(&Collect, reinterpret_cast<LPARAM>(&collection));
     if (collection.failure) {
         std::rethrow_exception(collection.failure);
     }
-    return collection.windows;
-}
-
-std::vector<HWND> OnlyDialogs(std::vector<HWND> windows) {
-    std::erase_if(windows, [](HWND window) { return ClassName(window) != DialogClass; });
-    return windows;
+    return std::move(collection.windows);
 }
 
 } // namespace
@@ -94,8 +92,7 @@ std::vector<HWND> Children(HWND window) {
 }
 
 std::vector<HWND> ProcessWindows(DWORD processId) {
-    std::vector<HWND> windows =
-        Collect([](WNDENUMPROC callback, LPARAM context) { EnumWindows(callback, context); });
+    std::vector<HWND> windows = Collected(EnumWindows);
     std::erase_if(windows, [processId](HWND window) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
@@ -104,14 +101,20 @@ std::vector<HWND> ProcessWindows(DWORD processId) {
     return windows;
 }
 
-std::vector<HWND> ProcessDialogs(DWORD processId) {
-    return OnlyDialogs(ProcessWindows(processId));
+std::vector<HWND> ThreadDialogs(DWORD threadId) {
+    std::vector<HWND> windows = Collected([threadId](WNDENUMPROC callback, LPARAM context) {
+        return EnumThreadWindows(threadId, callback, context);
+    });
+    std::erase_if(windows, [](HWND window) { return ClassName(window) != DialogClass; });
+    return windows;
 }
 
-std::vector<HWND> ThreadDialogs(DWORD threadId) {
-    return OnlyDialogs(Collect([threadId](WNDENUMPROC callback, LPARAM context) {
-        EnumThreadWindows(threadId, callback, context);
-    }));
+std::vector<HWND> WindowAndDescendants(HWND window) {
+    std::vector<HWND> windows = Collected([window](WNDENUMPROC callback, LPARAM context) {
+        return EnumChildWindows(window, callback, context);
+    });
+    windows.insert(windows.begin(), window);
+    return windows;
 }
 
 void PrintTo(const MessageBoxContents& box, std::ostream* out) {

@@ -9,14 +9,22 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
-// Registry helpers for tests. Every path is relative to HKEY_LOCAL_MACHINE, whatever that
-// stands for in this process: a RegistrySandbox's scratch key, or the Wine prefix's real root
-// for tests that start the utility in a process of its own. A failed registry call is reported
-// as a test failure naming the call, the path and the error; the helper then returns false or
-// nothing. A missing key or value is no failure where the helper says so.
+// Registry helpers. Every path is relative to HKEY_LOCAL_MACHINE, whatever that stands for in
+// this process: a RegistrySandbox's scratch key, or the Wine prefix's real root for the tests and
+// the benchmark that start the utility in a process of its own. A failed registry call is
+// reported (ReportFailure) naming the call, the path and the error; the helper then returns false
+// or nothing. A missing key or value is no failure where the helper says so.
 namespace testsupport {
+
+struct KeyCloser {
+    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+};
+using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+void ReportRegistryFailure(const char* call, std::string_view path, LSTATUS error);
 
 // The driver's keys.
 inline constexpr std::string_view ServiceKeyPath = R"(SYSTEM\CurrentControlSet\Services\BORVEX)";
@@ -49,11 +57,29 @@ bool SetValue(std::string_view path, std::string_view name, DWORD type,
 bool SetDword(std::string_view path, std::string_view name, std::uint32_t value);
 // The value, or nothing when the key or the value is missing.
 std::optional<RegistryValue> ReadValue(std::string_view path, std::string_view name);
-bool DeleteValue(std::string_view path, std::string_view name);
-// Names of the key's values, and of its sub-keys, in the registry's order; empty when the key
-// is missing.
+// Names of the key's values, in the registry's order; empty when the key is missing.
 std::vector<std::string> ValueNames(std::string_view path);
-std::vector<std::string> SubKeyNames(std::string_view path);
+
+// What the driver's keys hold; a missing optional is a missing value. The defaults are a
+// complete installation: two adapters, first port COM3, extended mode off on adapter 1 and on on
+// adapter 2.
+struct DriverKeys {
+    bool serviceKey = true;
+    bool parametersKey = true;
+    std::optional<RegistryValue> maxAdapter = Dword(2);
+    std::optional<RegistryValue> startNum = Dword(3);
+    std::optional<RegistryValue> extMode0 = Dword(0);
+    std::optional<RegistryValue> extMode1 = Dword(1);
+};
+
+// Replaces everything below the service key with `keys`.
+bool Install(const DriverKeys& keys);
+// Everything below the service key, one line per key and per value
+// ("SYSTEM\...\Parameters\StartNum0 = REG_DWORD[4] 03 00 00 00"), sorted, so two snapshots
+// compare byte for byte and a difference prints readably.
+std::vector<std::string> DriverKeysSnapshot();
+// The snapshot that Install(keys) leaves.
+std::vector<std::string> SnapshotOf(const DriverKeys& keys);
 
 // Takes away the right to set values while it exists, as a user without administrator rights
 // has it: a protected DACL that grants Everyone KEY_READ, WRITE_DAC and DELETE only. The last
@@ -62,23 +88,18 @@ std::vector<std::string> SubKeyNames(std::string_view path);
 class ReadOnlyKey {
 public:
     explicit ReadOnlyKey(std::string_view path);
-    ~ReadOnlyKey();
+    ~ReadOnlyKey() { Restore(); }
     ReadOnlyKey(const ReadOnlyKey&) = delete;
     ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
 
     // Whether the key is read-only now, through this object.
-    bool IsReadOnly() const { return m_readOnly; }
+    bool IsReadOnly() const { return !m_formerSecurity.empty(); }
     // Puts the former DACL back; later calls do nothing.
     bool Restore();
 
 private:
-    struct LocalFreer {
-        void operator()(void* memory) const noexcept { LocalFree(memory); }
-    };
-
     std::string m_path;
-    std::unique_ptr<void, LocalFreer> m_formerSecurity; // from GetSecurityInfo
-    bool m_readOnly = false;
+    std::vector<std::uint8_t> m_formerSecurity; // self-relative, from RegGetKeySecurity
 };
 
 } // namespace testsupport

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-// Small questions about windows, asked the same way of windows of this process and of another
-// one: everything a message has to answer goes through SendTo, so a hung program cannot hang
-// the test.
+// Questions about windows, asked the same way of windows of this process and of another one:
+// everything a message has to answer goes through SendTo, so a hung program cannot hang the
+// caller.
 namespace testsupport {
 
 // The window class of dialogs, message boxes included.
@@ -26,12 +26,11 @@ std::string ClassName(HWND window);
 DWORD Style(HWND window);
 // The direct children, in Z order (for a dialog, the order of its template).
 std::vector<HWND> Children(HWND window);
-
-// Top-level windows of the process; of those, the dialogs (class DialogClass); and the
-// thread's top-level dialogs.
+// Top-level windows of the process, and the thread's top-level dialogs.
 std::vector<HWND> ProcessWindows(DWORD processId);
-std::vector<HWND> ProcessDialogs(DWORD processId);
 std::vector<HWND> ThreadDialogs(DWORD threadId);
+// The window and all its descendants.
+std::vector<HWND> WindowAndDescendants(HWND window);
 
 // A message box as it reads.
 struct MessageBoxContents {
@@ -51,7 +50,7 @@ void PrintTo(const MessageBoxContents& box, std::ostream* out);
 bool IsMessageBox(HWND window);
 MessageBoxContents ReadMessageBox(HWND box);
 // Posts the command that the box's first button sends when it is clicked; Cancel ends a box
-// without buttons rather than leaving the test hanging on it.
+// without buttons rather than leaving the caller hanging on it.
 bool PressFirstButton(const MessageBoxContents& box);
 
 } // namespace testsupport

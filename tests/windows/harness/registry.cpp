@@ -1,25 +1,17 @@
-#include "support/registry_keys.h"
+#include "harness/registry.h"
 
-#include <aclapi.h>
+#include "harness/failure.h"
 
-#include <gtest/gtest.h>
+#include <sddl.h>
 
+#include <algorithm>
 #include <iomanip>
-#include <type_traits>
+#include <sstream>
 #include <utility>
 
 namespace testsupport {
 
 namespace {
-
-struct KeyCloser {
-    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-void ReportFailure(const char* call, std::string_view path, LSTATUS error) {
-    ADD_FAILURE() << call << "(\"" << path << "\") failed with error " << error;
-}
 
 std::string ValuePath(std::string_view path, std::string_view name) {
     return std::string(path) + '\\' + std::string(name);
@@ -31,7 +23,7 @@ OwnedKey OpenKey(std::string_view path, REGSAM access) {
     const LSTATUS error =
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, std::string(path).c_str(), 0, access, &key);
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) {
-        ReportFailure("RegOpenKeyExA", path, error);
+        ReportRegistryFailure("RegOpenKeyExA", path, error);
     }
     return OwnedKey(error == ERROR_SUCCESS ? key : nullptr);
 }
@@ -42,7 +34,7 @@ OwnedKey CreateKeyForValues(std::string_view path) {
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, std::string(path).c_str(), 0, nullptr,
                         REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (error != ERROR_SUCCESS) {
-        ReportFailure("RegCreateKeyExA", path, error);
+        ReportRegistryFailure("RegCreateKeyExA", path, error);
         return nullptr;
     }
     return OwnedKey(key);
@@ -68,9 +60,15 @@ std::vector<std::string> Names(std::string_view path, const char* call, Enumerat
         }
     }
     if (error != ERROR_NO_MORE_ITEMS) {
-        ReportFailure(call, path, error);
+        ReportRegistryFailure(call, path, error);
     }
     return names;
+}
+
+std::vector<std::string> SubKeyNames(std::string_view path) {
+    return Names(path, "RegEnumKeyExA", [](HKEY key, DWORD index, char* name, DWORD* length) {
+        return RegEnumKeyExA(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 constexpr std::pair<DWORD, const char*> TypeNames[] = {
@@ -81,17 +79,71 @@ constexpr std::pair<DWORD, const char*> TypeNames[] = {
     {REG_QWORD, "REG_QWORD"},
 };
 
-} // namespace
+std::string SnapshotLine(std::string_view path, std::string_view name, const RegistryValue* value) {
+    if (value == nullptr) {
+        return '[' + std::string(path) + ']';
+    }
+    std::ostringstream line;
+    line << ValuePath(path, name) << " = ";
+    PrintTo(*value, &line);
+    return line.str();
+}
 
-void PrintTo(const RegistryValue& value, std::ostream* out) {
-    const char* typeName = nullptr;
-    for (const auto& [type, name] : TypeNames) {
-        if (type == value.type) {
-            typeName = name;
+// Appends the key, its values and, recursively, its sub-keys.
+void SnapshotKey(const std::string& path, std::vector<std::string>& lines) {
+    lines.push_back(SnapshotLine(path, {}, nullptr));
+    for (const std::string& name : ValueNames(path)) {
+        const std::optional<RegistryValue> value = ReadValue(path, name);
+        lines.push_back(value ? SnapshotLine(path, name, &*value)
+                              : ValuePath(path, name) + " gone");
+    }
+    for (const std::string& name : SubKeyNames(path)) {
+        SnapshotKey(ValuePath(path, name), lines);
+    }
+}
+
+// What the driver's keys hold, key by key (without a value) and value by value, in the order
+// they must be made.
+struct DriverEntry {
+    std::string_view path;
+    std::string_view name;
+    const RegistryValue* value;
+};
+
+std::vector<DriverEntry> Entries(const DriverKeys& keys) {
+    std::vector<DriverEntry> entries;
+    if (!keys.serviceKey) {
+        return entries; // the parameters key cannot exist without it
+    }
+    entries.push_back({ServiceKeyPath, {}, nullptr});
+    if (keys.maxAdapter) {
+        entries.push_back({ServiceKeyPath, "MaxAdapter", &*keys.maxAdapter});
+    }
+    if (keys.parametersKey) {
+        entries.push_back({ParametersKeyPath, {}, nullptr});
+        for (const auto& [name, value] :
+             {std::pair{"StartNum0", &keys.startNum}, std::pair{"ExtMode0", &keys.extMode0},
+              std::pair{"ExtMode1", &keys.extMode1}}) {
+            if (*value) {
+                entries.push_back({ParametersKeyPath, name, &**value});
+            }
         }
     }
-    if (typeName != nullptr) {
-        *out << typeName;
+    return entries;
+}
+
+} // namespace
+
+void ReportRegistryFailure(const char* call, std::string_view path, LSTATUS error) {
+    ReportFailure(std::string(call) + "(\"" + std::string(path) + "\") failed with error " +
+                  std::to_string(error));
+}
+
+void PrintTo(const RegistryValue& value, std::ostream* out) {
+    const auto* known =
+        std::ranges::find(TypeNames, value.type, &std::pair<DWORD, const char*>::first);
+    if (known != std::end(TypeNames)) {
+        *out << known->second;
     } else {
         *out << "type " << value.type;
     }
@@ -119,7 +171,7 @@ bool KeyExists(std::string_view path) {
 bool DeleteKey(std::string_view path) {
     const LSTATUS error = RegDeleteTreeA(HKEY_LOCAL_MACHINE, std::string(path).c_str());
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) {
-        ReportFailure("RegDeleteTreeA", path, error);
+        ReportRegistryFailure("RegDeleteTreeA", path, error);
         return false;
     }
     return true;
@@ -136,7 +188,7 @@ bool SetValue(std::string_view path, std::string_view name, DWORD type,
         RegSetValueExA(key.get(), std::string(name).c_str(), 0, type,
                        data.empty() ? &none : data.data(), static_cast<DWORD>(data.size()));
     if (error != ERROR_SUCCESS) {
-        ReportFailure("RegSetValueExA", ValuePath(path, name), error);
+        ReportRegistryFailure("RegSetValueExA", ValuePath(path, name), error);
         return false;
     }
     return true;
@@ -164,22 +216,11 @@ std::optional<RegistryValue> ReadValue(std::string_view path, std::string_view n
     }
     if (error != ERROR_SUCCESS) {
         if (error != ERROR_FILE_NOT_FOUND) {
-            ReportFailure("RegQueryValueExA", ValuePath(path, name), error);
+            ReportRegistryFailure("RegQueryValueExA", ValuePath(path, name), error);
         }
         return std::nullopt;
     }
     return value;
-}
-
-bool DeleteValue(std::string_view path, std::string_view name) {
-    const OwnedKey key = OpenKey(path, KEY_SET_VALUE);
-    const LSTATUS error = key == nullptr ? ERROR_FILE_NOT_FOUND
-                                         : RegDeleteValueA(key.get(), std::string(name).c_str());
-    if (error != ERROR_SUCCESS) {
-        ReportFailure("RegDeleteValueA", ValuePath(path, name), error);
-        return false;
-    }
-    return true;
 }
 
 std::vector<std::string> ValueNames(std::string_view path) {
@@ -188,78 +229,79 @@ std::vector<std::string> ValueNames(std::string_view path) {
     });
 }
 
-std::vector<std::string> SubKeyNames(std::string_view path) {
-    return Names(path, "RegEnumKeyExA", [](HKEY key, DWORD index, char* name, DWORD* length) {
-        return RegEnumKeyExA(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
-    });
+bool Install(const DriverKeys& keys) {
+    bool installed = DeleteKey(ServiceKeyPath);
+    for (const DriverEntry& entry : Entries(keys)) {
+        installed = (entry.value != nullptr
+                         ? SetValue(entry.path, entry.name, entry.value->type, entry.value->data)
+                         : CreateKey(entry.path)) &&
+                    installed;
+    }
+    return installed;
+}
+
+std::vector<std::string> DriverKeysSnapshot() {
+    std::vector<std::string> lines;
+    if (KeyExists(ServiceKeyPath)) {
+        SnapshotKey(std::string(ServiceKeyPath), lines);
+    }
+    // The registry's order of values is its own business; only the content counts.
+    std::ranges::sort(lines);
+    return lines;
+}
+
+std::vector<std::string> SnapshotOf(const DriverKeys& keys) {
+    std::vector<std::string> lines;
+    for (const DriverEntry& entry : Entries(keys)) {
+        lines.push_back(SnapshotLine(entry.path, entry.name, entry.value));
+    }
+    std::ranges::sort(lines);
+    return lines;
 }
 
 ReadOnlyKey::ReadOnlyKey(std::string_view path) : m_path(path) {
     const OwnedKey key = OpenKey(path, READ_CONTROL | WRITE_DAC);
     if (key == nullptr) {
-        ADD_FAILURE() << "cannot make " << path << " read-only: the key is missing";
+        ReportFailure("cannot make " + m_path + " read-only: the key is missing");
         return;
     }
-    PSECURITY_DESCRIPTOR former = nullptr;
-    DWORD error = GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
-                                  nullptr, nullptr, nullptr, &former);
+    std::vector<std::uint8_t> former(4096);
+    auto size = static_cast<DWORD>(former.size());
+    LSTATUS error = RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, former.data(), &size);
     if (error != ERROR_SUCCESS) {
-        ReportFailure("GetSecurityInfo", path, static_cast<LSTATUS>(error));
+        ReportRegistryFailure("RegGetKeySecurity", path, error);
         return;
     }
-    m_formerSecurity.reset(former);
-
-    DWORD everyone[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
-    DWORD sidSize = sizeof everyone;
-    DWORD acl[(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE) / sizeof(DWORD)];
-    if (!CreateWellKnownSid(WinWorldSid, nullptr, everyone, &sidSize) ||
-        !InitializeAcl(reinterpret_cast<PACL>(acl), sizeof acl, ACL_REVISION) ||
-        !AddAccessAllowedAce(reinterpret_cast<PACL>(acl), ACL_REVISION,
-                             KEY_READ | WRITE_DAC | DELETE, everyone)) {
-        ReportFailure("building the read-only DACL for", path,
-                      static_cast<LSTATUS>(GetLastError()));
+    // Everyone: KEY_READ (KR), WRITE_DAC (WD) and DELETE (SD); "P" keeps inherited rights out.
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:P(A;;KRWDSD;;;WD)", SDDL_REVISION_1, &readOnly, nullptr)) {
+        ReportRegistryFailure("ConvertStringSecurityDescriptorToSecurityDescriptorA", path,
+                              static_cast<LSTATUS>(GetLastError()));
         return;
     }
-    error = SetSecurityInfo(key.get(), SE_REGISTRY_KEY,
-                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, reinterpret_cast<PACL>(acl), nullptr);
+    error = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly);
+    LocalFree(readOnly);
     if (error != ERROR_SUCCESS) {
-        ReportFailure("SetSecurityInfo", path, static_cast<LSTATUS>(error));
+        ReportRegistryFailure("RegSetKeySecurity", path, error);
         return;
     }
-    m_readOnly = true;
-}
-
-ReadOnlyKey::~ReadOnlyKey() {
-    Restore();
+    former.resize(size);
+    m_formerSecurity = std::move(former);
 }
 
 bool ReadOnlyKey::Restore() {
-    if (m_formerSecurity == nullptr) {
+    if (m_formerSecurity.empty()) {
         return true;
     }
-    m_readOnly = false;
-    const std::unique_ptr<void, LocalFreer> former = std::move(m_formerSecurity);
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorDacl(former.get(), &present, &dacl, &defaulted);
-    GetSecurityDescriptorControl(former.get(), &control, &revision);
-    const SECURITY_INFORMATION protection = (control & SE_DACL_PROTECTED) != 0
-                                                ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                : UNPROTECTED_DACL_SECURITY_INFORMATION;
-
+    std::vector<std::uint8_t> former = std::exchange(m_formerSecurity, {});
     const OwnedKey key = OpenKey(m_path, WRITE_DAC);
     if (key == nullptr) {
         return false;
     }
-    const DWORD error =
-        SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | protection, nullptr,
-                        nullptr, present ? dacl : nullptr, nullptr);
+    const LSTATUS error = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, former.data());
     if (error != ERROR_SUCCESS) {
-        ReportFailure("SetSecurityInfo", m_path, static_cast<LSTATUS>(error));
+        ReportRegistryFailure("RegSetKeySecurity", m_path, error);
         return false;
     }
     return true;
