@@ -4,20 +4,25 @@
 #include "res/resource.h"
 #include "support/message_box_watcher.h"
 #include "support/test_application.h"
+#include "support/utility_notices.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
 
-using testsupport::CTestApplication;
-using testsupport::MessageBoxWatcher;
-using testsupport::ObservedBox;
-using testsupport::RunDialog;
+using namespace testsupport;
+
+// Application-level boxes are captioned with the program's name.
+constexpr char Caption[] = "framework_test";
 
 // Templates of framework_test.rc.
 constexpr UINT WiderAndTallerThanTheScreen = 301;
@@ -35,29 +40,22 @@ class CProbeDialog : public framework::CDialog {
 public:
     explicit CProbeDialog(UINT templateId = IDD_PORTSETUP_DIALOG) : CDialog(templateId) {}
 
-    std::function<void(CProbeDialog&)> onInit; // runs inside OnDialogInit
-    std::function<void(UINT)> onMessage;       // sees every message before the tables
-    bool visibleDuringInit = true;
-    bool hiddenBeforeDestroy = false;
-    bool movedOrSizedWhenHidden = false;
-    bool destroyed = false;
+    std::function<void(CProbeDialog&)> onInit;   // runs inside OnDialogInit
+    std::function<void(UINT, LPARAM)> onMessage; // sees every message before the tables
 
     framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         using framework::On;
         if (onMessage) {
-            onMessage(message);
+            onMessage(message, lParam);
         }
         return framework::Dispatch<CDialog, On<ProbeFirst, &CProbeDialog::First>,
                                    On<ProbeSecond, &CProbeDialog::Second>,
-                                   On<ProbeThrow, &CProbeDialog::Throw>,
-                                   On<WM_WINDOWPOSCHANGED, &CProbeDialog::WindowPosChanged>,
-                                   On<WM_DESTROY, &CProbeDialog::Destroy>>(*this, message, wParam,
-                                                                           lParam);
+                                   On<ProbeThrow, &CProbeDialog::Throw>>(*this, message, wParam,
+                                                                         lParam);
     }
 
 protected:
     bool OnDialogInit() override {
-        visibleDuringInit = IsWindowVisible(m_hWnd) != FALSE;
         if (onInit) {
             onInit(*this);
         }
@@ -68,19 +66,6 @@ private:
     LRESULT First() { return 11; }
     LRESULT Second() { return 12; }
     LRESULT Throw() { throw std::runtime_error("thrown in a handler"); }
-    framework::MessageResult WindowPosChanged(WPARAM, LPARAM lParam) {
-        const auto& position = *reinterpret_cast<const WINDOWPOS*>(lParam);
-        if ((position.flags & SWP_HIDEWINDOW) != 0 && !destroyed) {
-            hiddenBeforeDestroy = true;
-            movedOrSizedWhenHidden =
-                (position.flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE);
-        }
-        return std::nullopt;
-    }
-    framework::MessageResult Destroy() {
-        destroyed = true;
-        return std::nullopt;
-    }
 };
 
 class CDerivedProbeDialog : public CProbeDialog {
@@ -99,10 +84,10 @@ private:
 
 TEST(FrameworkApplication, SetUpDerivesTheNamesFromTheModulePath) {
     const CTestApplication& application = CTestApplication::Get();
-    const std::string path = testsupport::ModulePath();
+    const std::string path = ModulePath();
     const std::string withoutExtension = path.substr(0, path.rfind('.'));
     EXPECT_EQ(application.Instance(), GetModuleHandleA(nullptr));
-    EXPECT_EQ(application.AppName(), "framework_test") << "module path " << path;
+    EXPECT_EQ(application.AppName(), Caption) << "module path " << path;
     EXPECT_EQ(application.HelpFilePath(), withoutExtension + ".HLP");
 }
 
@@ -130,15 +115,6 @@ TEST(FrameworkMessageTable, FallsBackToTheBaseClassTable) {
     EXPECT_EQ(result, IDCANCEL);
 }
 
-TEST(FrameworkModalRun, MissingTemplateEndsAtOnce) {
-    CProbeDialog dialog(NoSuchTemplate);
-    bool shown = false;
-    const INT_PTR result = RunDialog(dialog, [&](HWND) { shown = true; });
-    EXPECT_EQ(result, -1);
-    EXPECT_FALSE(shown);
-    EXPECT_EQ(dialog.Handle(), nullptr);
-}
-
 TEST(FrameworkModalRun, EndsWithTheValueOfItsEnding) {
     struct Row {
         const char* how;
@@ -153,14 +129,12 @@ TEST(FrameworkModalRun, EndsWithTheValueOfItsEnding) {
         {"Quit clicked",
          [](HWND window) { SendMessageA(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0); }, IDCANCEL},
         {"Esc in the start-port field",
-         [&](HWND window) { testsupport::PostKey(focusOn(window, IDC_START_PORT), VK_ESCAPE); },
-         IDCANCEL},
-        {"Esc on Apply", [](HWND) { testsupport::PostKey(GetFocus(), VK_ESCAPE); }, IDCANCEL},
+         [&](HWND window) { PostKeyPress(focusOn(window, IDC_START_PORT), VK_ESCAPE); }, IDCANCEL},
+        {"Esc on Apply", [](HWND) { PostKeyPress(GetFocus(), VK_ESCAPE); }, IDCANCEL},
         {"a close request", [](HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }, IDCANCEL},
         // Nothing is bound, so the standard OK's exchange succeeds.
         {"Enter in the start-port field",
-         [&](HWND window) { testsupport::PostKey(focusOn(window, IDC_START_PORT), VK_RETURN); },
-         IDOK},
+         [&](HWND window) { PostKeyPress(focusOn(window, IDC_START_PORT), VK_RETURN); }, IDOK},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.how);
@@ -170,34 +144,54 @@ TEST(FrameworkModalRun, EndsWithTheValueOfItsEnding) {
     }
 }
 
-TEST(FrameworkModalRun, EndedDuringInitialisationNeverShows) {
-    CProbeDialog dialog;
-    HWND created = nullptr;
-    dialog.onInit = [&](CProbeDialog& self) {
-        created = self.Handle();
-        self.EndModal(7);
-    };
-    bool shown = false;
-    EXPECT_EQ(RunDialog(dialog, [&](HWND) { shown = true; }), 7);
-    EXPECT_FALSE(shown);
-    EXPECT_FALSE(IsWindow(created)) << "window " << created << " left behind";
+TEST(FrameworkModalRun, EndedBeforeItIsUpNeverShows) {
+    // Without a template there is nothing to create; ended during initialisation, the window is
+    // taken down unseen.
+    for (const auto& [templateId, result] : {std::pair{NoSuchTemplate, INT_PTR{-1}},
+                                             std::pair{UINT{IDD_PORTSETUP_DIALOG}, INT_PTR{7}}}) {
+        SCOPED_TRACE(templateId);
+        CProbeDialog dialog(templateId);
+        HWND created = nullptr;
+        dialog.onInit = [&](CProbeDialog& self) {
+            created = self.Handle();
+            self.EndModal(7);
+        };
+        bool shown = false;
+        EXPECT_EQ(RunDialog(dialog, [&](HWND) { shown = true; }), result);
+        EXPECT_FALSE(shown);
+        EXPECT_FALSE(IsWindow(created)) << "window " << created << " left behind";
+        EXPECT_EQ(dialog.Handle(), nullptr);
+    }
 }
 
 TEST(FrameworkModalRun, ShowsOnlyAfterInitialisationAndHidesBeforeDestroying) {
     CProbeDialog dialog;
+    bool visibleDuringInit = true;
+    dialog.onInit = [&](CProbeDialog& self) {
+        visibleDuringInit = IsWindowVisible(self.Handle()) != FALSE;
+    };
+    // The move and size flags of each hide that comes before WM_DESTROY.
+    std::vector<UINT> hides;
+    bool destroyed = false;
+    dialog.onMessage = [&](UINT message, LPARAM lParam) {
+        const auto* position = reinterpret_cast<const WINDOWPOS*>(lParam);
+        if (message == WM_WINDOWPOSCHANGED && (position->flags & SWP_HIDEWINDOW) != 0 &&
+            !destroyed) {
+            hides.push_back(position->flags & (SWP_NOMOVE | SWP_NOSIZE));
+        }
+        destroyed = destroyed || message == WM_DESTROY;
+    };
     HWND window = nullptr;
-    bool visibleWhenShown = false;
     const INT_PTR result = RunDialog(dialog, [&](HWND shown) {
         window = shown;
-        visibleWhenShown = IsWindowVisible(shown) != FALSE;
         dialog.EndModal(IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_FALSE(dialog.visibleDuringInit);
-    EXPECT_TRUE(visibleWhenShown);
-    EXPECT_TRUE(dialog.hiddenBeforeDestroy);
-    EXPECT_FALSE(dialog.movedOrSizedWhenHidden);
-    EXPECT_TRUE(dialog.destroyed);
+    EXPECT_FALSE(visibleDuringInit);
+    EXPECT_NE(window, nullptr) << "never shown";
+    EXPECT_EQ(hides, std::vector<UINT>{SWP_NOMOVE | SWP_NOSIZE})
+        << "one hide, neither moving nor sizing";
+    EXPECT_TRUE(destroyed);
     EXPECT_FALSE(IsWindow(window));
 }
 
@@ -210,7 +204,7 @@ TEST(FrameworkModalRun, ShowsBeforeHandlingASystemTimerOrKeyThatComesFirst) {
         CProbeDialog dialog;
         dialog.onInit = [&](CProbeDialog& self) { PostMessageA(self.Handle(), early, 0, 0); };
         std::vector<bool> visibleWhenHandled;
-        dialog.onMessage = [&](UINT message) {
+        dialog.onMessage = [&](UINT message, LPARAM) {
             if (message == early) {
                 visibleWhenHandled.push_back(IsWindowVisible(dialog.Handle()) != FALSE);
             }
@@ -220,51 +214,39 @@ TEST(FrameworkModalRun, ShowsBeforeHandlingASystemTimerOrKeyThatComesFirst) {
     }
 }
 
-// Where the run is expected to put a window of this size: centred in the work area, then
-// pulled back inside it, the left and top edges winning.
-POINT ExpectedPlace(const RECT& work, LONG width, LONG height) {
-    LONG left = (work.left + work.right) / 2 - width / 2;
-    LONG top = (work.top + work.bottom) / 2 - height / 2;
-    if (left + width > work.right) {
-        left = work.right - width;
-    }
-    if (top + height > work.bottom) {
-        top = work.bottom - height;
-    }
-    if (left < work.left) {
-        left = work.left;
-    }
-    if (top < work.top) {
-        top = work.top;
-    }
-    return {left, top};
-}
-
-TEST(FrameworkModalRun, CentresTheWindowInTheWorkArea) {
-    RECT workArea{};
-    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
+TEST(FrameworkModalRun, CentresTheWindowInTheWorkAreaUnlessItWasPlaced) {
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     ASSERT_TRUE(GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor));
-    EXPECT_TRUE(EqualRect(&workArea, &monitor.rcWork))
-        << "work area " << workArea.left << ',' << workArea.top << ',' << workArea.right << ','
-        << workArea.bottom;
+    EXPECT_TRUE(EqualRect(&work, &monitor.rcWork))
+        << "work area " << work.left << ',' << work.top << ',' << work.right << ',' << work.bottom;
 
     struct Row {
         const char* why;
         UINT templateId;
         bool wider; // than the work area, so that the clamp has to act
         bool taller;
+        std::optional<POINT> placed = std::nullopt; // by OnDialogInit
     };
     const Row rows[] = {
         {"the settings window fits", IDD_PORTSETUP_DIALOG, false, false},
         {"too wide and too tall: left and top edge on the work area's", WiderAndTallerThanTheScreen,
          true, true},
         {"too wide only", WiderThanTheScreen, true, false},
+        {"placed during initialisation: left where it is", IDD_PORTSETUP_DIALOG, false, false,
+         POINT{7, 9}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
         CProbeDialog dialog(row.templateId);
+        if (row.placed) {
+            dialog.onInit = [&](CProbeDialog& self) {
+                SetWindowPos(self.Handle(), nullptr, row.placed->x, row.placed->y, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            };
+        }
         RECT placed{};
         RunDialog(dialog, [&](HWND window) {
             GetWindowRect(window, &placed);
@@ -272,27 +254,17 @@ TEST(FrameworkModalRun, CentresTheWindowInTheWorkArea) {
         });
         const LONG width = placed.right - placed.left;
         const LONG height = placed.bottom - placed.top;
-        EXPECT_EQ(width > workArea.right - workArea.left, row.wider) << "width " << width;
-        EXPECT_EQ(height > workArea.bottom - workArea.top, row.taller) << "height " << height;
-        const POINT expected = ExpectedPlace(workArea, width, height);
+        EXPECT_EQ(width > work.right - work.left, row.wider) << "width " << width;
+        EXPECT_EQ(height > work.bottom - work.top, row.taller) << "height " << height;
+        // Centred in the work area, then pulled back inside it, the left and top edges winning.
+        const POINT expected = row.placed.value_or(
+            POINT{std::max(work.left,
+                           std::min((work.left + work.right) / 2 - width / 2, work.right - width)),
+                  std::max(work.top, std::min((work.top + work.bottom) / 2 - height / 2,
+                                              work.bottom - height))});
         EXPECT_EQ(placed.left, expected.x) << "width " << width;
         EXPECT_EQ(placed.top, expected.y) << "height " << height;
     }
-}
-
-TEST(FrameworkModalRun, LeavesAWindowPlacedDuringInitialisationWhereItIs) {
-    CProbeDialog dialog;
-    dialog.onInit = [](CProbeDialog& self) {
-        SetWindowPos(self.Handle(), nullptr, 7, 9, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    };
-    RECT placed{};
-    RunDialog(dialog, [&](HWND window) {
-        GetWindowRect(window, &placed);
-        dialog.EndModal(IDCANCEL);
-    });
-    EXPECT_EQ(placed.left, 7);
-    EXPECT_EQ(placed.top, 9);
 }
 
 TEST(FrameworkModalRun, ExceptionInAHandlerEndsTheRunAndIsRethrown) {
@@ -333,12 +305,11 @@ TEST(FrameworkAppMessage, DisablesTheMainWindowAboveAPopupThatOwnsTheBox) {
         const HWND popup = CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
                                            window, nullptr, nullptr, nullptr);
         SetActiveWindow(popup);
-        MessageBoxWatcher watcher([&](const ObservedBox& box) {
-            EXPECT_EQ(box.owner, popup);
+        MessageBoxWatcher watcher([&](const MessageBoxContents&) {
             EXPECT_FALSE(IsWindowEnabled(window)) << "the main window takes input";
         });
         framework::ShowAppMessage("over a pop-up", MB_OK, 0);
-        EXPECT_EQ(watcher.Boxes().size(), 1u);
+        EXPECT_EQ(watcher.Boxes(), OkBoxes({"over a pop-up"}, Caption, true, popup));
         EXPECT_TRUE(IsWindowEnabled(window)) << "left disabled";
         DestroyWindow(popup);
         dialog.EndModal(IDCANCEL);
@@ -350,53 +321,43 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
         const char* why;
         bool viewerStarts;
         std::function<void(HWND)> ask;
-        std::vector<ULONG_PTR> contexts;      // asked of the viewer, in order
-        std::vector<std::string> boxes;       // texts of the boxes that opened
-        std::vector<DWORD> contextsWhileOpen; // the application's help context in each box
+        std::vector<ULONG_PTR> contexts;           // asked of the viewer, in order
+        std::vector<std::string_view> boxes = {};  // texts of the boxes that opened
+        std::vector<DWORD> contextsWhileOpen = {}; // the application's help context in each box
     };
     CTestApplication& application = CTestApplication::Get();
     const auto askForHelp = [](HWND window) { SendMessageA(window, WM_HELP, 0, 0); };
+    // As the keyboard delivers it: the system turns a hardware F1 into the help request; a
+    // posted key press stays a key press.
+    const auto pressF1 = [&](HWND window) {
+        INPUT keys[2]{};
+        for (INPUT& key : keys) {
+            key.type = INPUT_KEYBOARD;
+            key.ki.wVk = VK_F1;
+        }
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        EXPECT_EQ(SendInput(2, keys, sizeof keys[0]), 2u) << "error " << GetLastError();
+        EXPECT_TRUE(PumpUntil(window, [&] { return !application.helpRequests.empty(); }))
+            << "F1 never reached the viewer";
+    };
+    const auto askWithShiftHeld = [&](HWND window) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        const BYTE shift = std::exchange(keys[VK_SHIFT], BYTE{0x80});
+        SetKeyboardState(keys);
+        askForHelp(window);
+        keys[VK_SHIFT] = shift;
+        SetKeyboardState(keys);
+    };
     const Row rows[] = {
-        {"the dialog answers 0x20000 + its template id", true, askForHelp, {0x20066}, {}, {}},
-        {"F1 pressed on Apply",
-         true,
-         [&](HWND window) {
-             // As the keyboard delivers it: the system turns a hardware F1 into the help
-             // request; a posted key press stays a key press.
-             INPUT keys[2]{};
-             for (INPUT& key : keys) {
-                 key.type = INPUT_KEYBOARD;
-                 key.ki.wVk = VK_F1;
-             }
-             keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-             EXPECT_EQ(SendInput(2, keys, sizeof keys[0]), 2u) << "error " << GetLastError();
-             EXPECT_TRUE(testsupport::PumpUntil(window, [&] {
-                 return !application.helpRequests.empty();
-             })) << "F1 never reached the viewer";
-         },
-         {0x20066},
-         {},
-         {}},
-        {"with Shift held help is not asked for",
-         true,
-         [&](HWND window) {
-             BYTE keys[256];
-             GetKeyboardState(keys);
-             const BYTE shift = keys[VK_SHIFT];
-             keys[VK_SHIFT] = 0x80;
-             SetKeyboardState(keys);
-             askForHelp(window);
-             keys[VK_SHIFT] = shift;
-             SetKeyboardState(keys);
-         },
-         {},
-         {},
-         {}},
+        {"the dialog answers 0x20000 + its template id", true, askForHelp, {0x20066}},
+        {"F1 pressed on Apply", true, pressF1, {0x20066}},
+        {"with Shift held help is not asked for", true, askWithShiftHeld, {}},
         {"a box with a help id is open: 0x30000 + that id",
          true,
          [](HWND) { framework::ShowAppMessage(IDS_PARSE_INTEGER); },
          {0x3F110},
-         {"Please enter an integer."},
+         {IntegerMessage},
          {0x3F110}},
         {"a box with help id 0 is open: the dialog's context",
          true,
@@ -416,12 +377,8 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
         application.helpRequests.clear();
         application.helpViewerStarts = row.viewerStarts;
         std::vector<DWORD> contextsWhileOpen;
-        MessageBoxWatcher watcher([&](const ObservedBox& box) {
+        MessageBoxWatcher watcher([&](const MessageBoxContents&) {
             contextsWhileOpen.push_back(application.HelpContext());
-            EXPECT_EQ(box.owner, application.MainWindow()->Handle());
-            EXPECT_EQ(box.caption, "framework_test");
-            EXPECT_TRUE(box.hasIcon);
-            EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
             SendMessageA(application.MainWindow()->Handle(), WM_HELP, 0, 0);
         });
         CProbeDialog dialog;
@@ -441,11 +398,7 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
         }
         EXPECT_EQ(contexts, row.contexts)
             << std::hex << "first 0x" << (contexts.empty() ? 0 : contexts.front());
-        std::vector<std::string> texts;
-        for (const ObservedBox& box : watcher.Boxes()) {
-            texts.push_back(box.text);
-        }
-        EXPECT_EQ(texts, row.boxes);
+        EXPECT_EQ(watcher.Boxes(), OkBoxes(row.boxes, Caption, true, window));
         EXPECT_EQ(contextsWhileOpen, row.contextsWhileOpen);
         EXPECT_EQ(application.HelpContext(), 0u) << "context not restored";
     }

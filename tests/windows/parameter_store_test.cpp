@@ -2,6 +2,7 @@
 #include "params/parameter_store.h"
 
 #include "harness/registry.h"
+#include "support/driver_record.h"
 #include "support/import_patch.h"
 #include "support/message_box_watcher.h"
 #include "support/registry_sandbox.h"
@@ -10,22 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <iomanip>
-#include <map>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace params {
-
-void PrintTo(const DriverParameters& parameters, std::ostream* out) {
-    *out << std::hex << "{max adapter 0x" << parameters.nMaxAdapter << ", start number 0x"
-         << parameters.nStartNum << ", ext mode 0x" << parameters.nExtMode0 << "/0x"
-         << parameters.nExtMode1 << '}' << std::dec;
-}
 
 void PrintTo(StoreResult result, std::ostream* out) {
     constexpr const char* Names[] = {"Stored", "Unchanged", "PartlyStored"};
@@ -36,152 +28,52 @@ void PrintTo(StoreResult result, std::ostream* out) {
 
 namespace {
 
+using namespace testsupport;
 using params::DriverParameters;
 using params::StoreResult;
-using testsupport::CreateKey;
-using testsupport::DeleteKey;
-using testsupport::KeyExists;
-using testsupport::NoticeCaption;
-using testsupport::ObservedBox;
-using testsupport::ParametersKeyNotice;
-using testsupport::ParametersKeyPath;
-using testsupport::ReadValue;
-using testsupport::RegistrySandbox;
-using testsupport::RegistryValue;
-using testsupport::ServiceKeyNotice;
-using testsupport::ServiceKeyPath;
-using testsupport::SetDword;
-using testsupport::SetValue;
-using testsupport::ValueNotice;
 
 // What the record holds before a call, so that any field the call writes shows.
 constexpr std::int32_t Poison = 0x5A5A5A5A;
 constexpr DriverParameters Poisoned{Poison, Poison, Poison, Poison};
 
-// A complete installation: two adapters, COM5 first, extended mode on adapter 1 only.
-constexpr DriverParameters Installed{
-    .nMaxAdapter = 2, .nStartNum = 5, .nExtMode0 = 1, .nExtMode1 = 0};
-
-// Which parts of the driver's keys exist.
-struct Installation {
-    bool serviceKey = true;
-    bool parametersKey = true;
-    bool maxAdapter = true;
-    bool startNum = true;
-    bool extMode0 = true;
-    bool extMode1 = true;
-};
-
-void Install(const Installation& installation) {
-    if (installation.serviceKey) {
-        CreateKey(ServiceKeyPath);
-        if (installation.maxAdapter) {
-            SetDword(ServiceKeyPath, "MaxAdapter",
-                     static_cast<std::uint32_t>(Installed.nMaxAdapter));
-        }
-    }
-    if (installation.parametersKey) {
-        CreateKey(ParametersKeyPath);
-        const auto install = [&](bool wanted, std::string_view name, std::int32_t value) {
-            if (wanted) {
-                SetDword(ParametersKeyPath, name, static_cast<std::uint32_t>(value));
-            }
-        };
-        install(installation.startNum, "StartNum0", Installed.nStartNum);
-        install(installation.extMode0, "ExtMode0", Installed.nExtMode0);
-        install(installation.extMode1, "ExtMode1", Installed.nExtMode1);
-    }
-}
-
-RegistryValue Dword(std::int32_t number) {
-    return testsupport::Dword(static_cast<std::uint32_t>(number));
-}
-
-// Everything in the driver's two keys, to show that a call changed nothing it should not.
-struct Snapshot {
-    bool serviceKey = false;
-    bool parametersKey = false;
-    std::map<std::string, RegistryValue> values; // "<key path>\<value name>"
-
-    friend bool operator==(const Snapshot&, const Snapshot&) = default;
-};
-
-void PrintTo(const Snapshot& snapshot, std::ostream* out) {
-    *out << "service key " << (snapshot.serviceKey ? "present" : "missing") << ", parameters key "
-         << (snapshot.parametersKey ? "present" : "missing");
-    for (const auto& [name, value] : snapshot.values) {
-        *out << "\n  " << name << " = " << testing::PrintToString(value);
-    }
-}
-
-Snapshot TakeSnapshot() {
-    Snapshot snapshot{KeyExists(ServiceKeyPath), KeyExists(ParametersKeyPath), {}};
-    for (const std::string_view path : {ServiceKeyPath, ParametersKeyPath}) {
-        for (const std::string& name : testsupport::ValueNames(path)) {
-            snapshot.values[std::string(path) + '\\' + name] =
-                ReadValue(path, name).value_or(RegistryValue{});
-        }
-    }
-    return snapshot;
-}
-
-// A top-level window that is never shown: it only owns the notices.
-class HiddenOwner {
-public:
-    HiddenOwner()
-        : m_hWnd(CreateWindowExA(0, "Static", "notice owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                 nullptr, nullptr, nullptr, nullptr)) {}
-    ~HiddenOwner() { DestroyWindow(m_hWnd); }
-    HiddenOwner(const HiddenOwner&) = delete;
-    HiddenOwner& operator=(const HiddenOwner&) = delete;
-
-    HWND Get() const { return m_hWnd; }
-
-private:
-    HWND m_hWnd;
-};
+// What a complete installation, DriverKeys{}, holds: two adapters, COM3 first, extended mode
+// on adapter 2 only.
+constexpr DriverParameters Installed{2, 3, 0, 1};
+constexpr std::nullopt_t None = std::nullopt;
 
 class ParameterStore : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(KeyExists("SYSTEM")) << "scratch key " << registry.ScratchPath();
-        ASSERT_NE(owner.Get(), nullptr) << "CreateWindowExA failed with error " << GetLastError();
+        ASSERT_NE(owner, nullptr) << "CreateWindowExA failed with error " << GetLastError();
     }
+    ~ParameterStore() override { DestroyWindow(owner); }
 
     // Loads into `parameters`, pressing OK on every notice, and returns the notices.
-    std::vector<ObservedBox> Load(DriverParameters& parameters,
-                                  testsupport::MessageBoxWatcher::WhileOpen whileOpen = {}) {
-        testsupport::MessageBoxWatcher watcher(std::move(whileOpen));
+    std::vector<MessageBoxContents> Load(DriverParameters& parameters,
+                                         MessageBoxWatcher::WhileOpen whileOpen = {}) {
+        MessageBoxWatcher watcher(std::move(whileOpen));
         params::LoadDriverParameters(parameters, [&](params::Unreadable what) {
-            dialog::ShowNotice(owner.Get(), dialog::NoticeFor(what));
+            dialog::ShowNotice(owner, dialog::NoticeFor(what));
         });
         return watcher.Boxes();
     }
 
-    // Every notice is the utility's own: modal to the given owner, captioned, OK only, no icon.
-    void ExpectNotices(const std::vector<ObservedBox>& boxes,
-                       const std::vector<std::string_view>& texts) {
-        std::vector<std::string_view> shown;
-        for (const ObservedBox& box : boxes) {
-            shown.push_back(box.text);
-            SCOPED_TRACE("notice \"" + box.text + '"');
-            EXPECT_EQ(box.caption, NoticeCaption);
-            EXPECT_EQ(box.owner, owner.Get());
-            EXPECT_FALSE(box.ownerEnabled) << "the notice is not modal to its owner";
-            EXPECT_FALSE(box.hasIcon);
-            EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
-        }
-        EXPECT_EQ(shown, texts);
+    // The utility's own notices: modal to the given owner, captioned, OK only, no icon.
+    std::vector<MessageBoxContents> Notices(const std::vector<std::string_view>& texts) const {
+        return OkBoxes(texts, NoticeCaption, false, owner);
     }
 
     RegistrySandbox registry;
-    HiddenOwner owner;
+    // A top-level window that is never shown: it only owns the notices.
+    HWND owner = CreateWindowExA(0, "Static", "notice owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
 };
 
 TEST_F(ParameterStore, LoadShowsANoticeForEachKeyAndValueItCannotRead) {
     struct Row {
         const char* name;
-        Installation installation;
+        DriverKeys keys;
         std::vector<std::string_view> notices;
         DriverParameters loaded; // from the poisoned record
     };
@@ -190,49 +82,34 @@ TEST_F(ParameterStore, LoadShowsANoticeForEachKeyAndValueItCannotRead) {
         // Nothing below the services: five notices, and the fields that cannot be read keep
         // what they held, but the start number and max adapter read as 0.
         {"no keys",
-         {.serviceKey = false, .parametersKey = false},
+         {.serviceKey = false},
          {ServiceKeyNotice, ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
          {0, 0, Poison, Poison}},
         {"no parameters key",
          {.parametersKey = false},
          {ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
-         {Installed.nMaxAdapter, 0, Poison, Poison}},
+         {2, 0, Poison, Poison}},
         {"empty service key",
-         {.parametersKey = false, .maxAdapter = false},
+         {.parametersKey = false, .maxAdapter = None},
          {ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
          {0, 0, Poison, Poison}},
         {"empty parameters key",
-         {.startNum = false, .extMode0 = false, .extMode1 = false},
+         {.startNum = None, .extMode0 = None, .extMode1 = None},
          {ValueNotice, ValueNotice, ValueNotice},
-         {Installed.nMaxAdapter, 0, Poison, Poison}},
-        {"no StartNum0",
-         {.startNum = false},
-         {ValueNotice},
-         {Installed.nMaxAdapter, 0, Installed.nExtMode0, Installed.nExtMode1}},
-        {"no ExtMode0",
-         {.extMode0 = false},
-         {ValueNotice},
-         {Installed.nMaxAdapter, Installed.nStartNum, Poison, Installed.nExtMode1}},
-        {"no ExtMode1",
-         {.extMode1 = false},
-         {ValueNotice},
-         {Installed.nMaxAdapter, Installed.nStartNum, Installed.nExtMode0, Poison}},
+         {2, 0, Poison, Poison}},
+        {"no StartNum0", {.startNum = None}, {ValueNotice}, {2, 0, 0, 1}},
+        {"no ExtMode0", {.extMode0 = None}, {ValueNotice}, {2, 3, Poison, 1}},
+        {"no ExtMode1", {.extMode1 = None}, {ValueNotice}, {2, 3, 0, Poison}},
         // The driver has found no adapter yet: no notice, 0 adapters.
-        {"no MaxAdapter",
-         {.maxAdapter = false},
-         {},
-         {0, Installed.nStartNum, Installed.nExtMode0, Installed.nExtMode1}},
+        {"no MaxAdapter", {.maxAdapter = None}, {}, {0, 3, 0, 1}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        DeleteKey("SYSTEM");
-        Install(row.installation);
-        const Snapshot before = TakeSnapshot();
-
+        Install(row.keys);
         DriverParameters parameters = Poisoned;
-        ExpectNotices(Load(parameters), row.notices);
+        EXPECT_EQ(Load(parameters), Notices(row.notices));
         EXPECT_EQ(parameters, row.loaded);
-        EXPECT_EQ(TakeSnapshot(), before) << "loading changed the registry";
+        EXPECT_EQ(DriverKeysSnapshot(), SnapshotOf(row.keys)) << "loading changed the registry";
     }
 }
 
@@ -241,212 +118,164 @@ TEST_F(ParameterStore, LoadShowsANoticeForEachKeyAndValueItCannotRead) {
 // opened again.
 TEST_F(ParameterStore, LoadGoesOnOnlyAfterEachNoticeIsClosed) {
     DriverParameters parameters = Poisoned;
-    const std::vector<ObservedBox> boxes = Load(parameters, [&](const ObservedBox& box) {
-        if (box.text == ServiceKeyNotice) {
-            Install({});
-        }
-    });
-    ExpectNotices(boxes, {ServiceKeyNotice});
-    EXPECT_EQ(parameters,
-              (DriverParameters{0, Installed.nStartNum, Installed.nExtMode0, Installed.nExtMode1}));
+    EXPECT_EQ(Load(parameters, [](const MessageBoxContents&) { Install({}); }),
+              Notices({ServiceKeyNotice}));
+    EXPECT_EQ(parameters, (DriverParameters{0, 3, 0, 1}));
 }
 
 // Reads offer four bytes and take whatever comes back, of any type: longer data is a failed
 // read, shorter data fills the low-order bytes over what the destination held (0 for the start
 // number and max adapter, which are read into zeroed scratch values).
 TEST_F(ParameterStore, LoadTakesTheBytesOfValuesOfAnySizeAndType) {
-    static constexpr std::uint8_t Pattern[] = {0x11, 0x22, 0x33, 0xC4, 0x55, 0x66, 0x77, 0x88};
-    static constexpr std::uint8_t Seven[] = {'7', '\0'};
+    const auto bytes = [](DWORD type, std::size_t count) {
+        const std::vector<std::uint8_t> pattern{0x11, 0x22, 0x33, 0xC4, 0x55, 0x66, 0x77, 0x88};
+        return RegistryValue{type, {pattern.begin(), pattern.begin() + std::ptrdiff_t(count)}};
+    };
+    constexpr auto Signed = [](std::uint32_t bits) { return static_cast<std::int32_t>(bits); };
     struct Shape {
-        const char* name;
-        DWORD type;
-        std::span<const std::uint8_t> data;
+        RegistryValue value;
         bool readable;
         std::int32_t overPoison; // ExtMode0 and ExtMode1
         std::int32_t overZero;   // StartNum0 and MaxAdapter
     };
-    constexpr auto Bytes = [](std::size_t count) { return std::span(Pattern).first(count); };
-    constexpr auto Signed = [](std::uint32_t bits) { return static_cast<std::int32_t>(bits); };
     const Shape shapes[] = {
-        {"REG_DWORD[4]", REG_DWORD, Bytes(4), true, Signed(0xC4332211), Signed(0xC4332211)},
+        {bytes(REG_DWORD, 4), true, Signed(0xC4332211), Signed(0xC4332211)},
         // A short value is a successful read, without notice.
-        {"REG_DWORD[0]", REG_DWORD, Bytes(0), true, Poison, 0},
-        {"REG_DWORD[1]", REG_DWORD, Bytes(1), true, 0x5A5A5A11, 0x11},
-        {"REG_DWORD[2]", REG_DWORD, Bytes(2), true, 0x5A5A2211, 0x2211},
-        {"REG_DWORD[8]", REG_DWORD, Bytes(8), false, Poison, 0},
+        {bytes(REG_DWORD, 0), true, Poison, 0},
+        {bytes(REG_DWORD, 1), true, 0x5A5A5A11, 0x11},
+        {bytes(REG_DWORD, 2), true, 0x5A5A2211, 0x2211},
+        {bytes(REG_DWORD, 8), false, Poison, 0},
         // The type is not looked at.
-        {"REG_BINARY[3]", REG_BINARY, Bytes(3), true, 0x5A332211, 0x332211},
-        {"REG_BINARY[5]", REG_BINARY, Bytes(5), false, Poison, 0},
-        {"REG_DWORD_BIG_ENDIAN[4]", REG_DWORD_BIG_ENDIAN, Bytes(4), true, Signed(0xC4332211),
-         Signed(0xC4332211)},
-        {"REG_QWORD[8]", REG_QWORD, Bytes(8), false, Poison, 0},
-        {"REG_NONE[4]", REG_NONE, Bytes(4), true, Signed(0xC4332211), Signed(0xC4332211)},
-        {"REG_SZ \"7\"", REG_SZ, Seven, true, 0x5A5A0037, 0x37},
+        {bytes(REG_BINARY, 3), true, 0x5A332211, 0x332211},
+        {bytes(REG_BINARY, 5), false, Poison, 0},
+        {bytes(REG_DWORD_BIG_ENDIAN, 4), true, Signed(0xC4332211), Signed(0xC4332211)},
+        {bytes(REG_QWORD, 8), false, Poison, 0},
+        {bytes(REG_NONE, 4), true, Signed(0xC4332211), Signed(0xC4332211)},
+        {{REG_SZ, {'7', '\0'}}, true, 0x5A5A0037, 0x37},
     };
     struct Target {
-        std::string_view path;
-        std::string_view name;
+        const char* name;
+        std::optional<RegistryValue> DriverKeys::*value;
         std::int32_t DriverParameters::*field;
         bool keepsPrevious;
         bool noticed;
     };
     const Target targets[] = {
-        {ParametersKeyPath, "StartNum0", &DriverParameters::nStartNum, false, true},
-        {ParametersKeyPath, "ExtMode0", &DriverParameters::nExtMode0, true, true},
-        {ParametersKeyPath, "ExtMode1", &DriverParameters::nExtMode1, true, true},
-        {ServiceKeyPath, "MaxAdapter", &DriverParameters::nMaxAdapter, false, false},
+        {"StartNum0", &DriverKeys::startNum, &DriverParameters::nStartNum, false, true},
+        {"ExtMode0", &DriverKeys::extMode0, &DriverParameters::nExtMode0, true, true},
+        {"ExtMode1", &DriverKeys::extMode1, &DriverParameters::nExtMode1, true, true},
+        {"MaxAdapter", &DriverKeys::maxAdapter, &DriverParameters::nMaxAdapter, false, false},
     };
-    Install({});
     for (const Target& target : targets) {
         for (const Shape& shape : shapes) {
-            SCOPED_TRACE(std::string(target.name) + " as " + shape.name);
-            SetValue(target.path, target.name, shape.type, shape.data);
+            DriverKeys keys;
+            keys.*target.value = shape.value;
+            SCOPED_TRACE(std::string(target.name) + " = " + testing::PrintToString(shape.value));
+            Install(keys);
 
             DriverParameters parameters = Poisoned;
-            const std::vector<ObservedBox> boxes = Load(parameters);
-            ExpectNotices(boxes, !shape.readable && target.noticed
-                                     ? std::vector<std::string_view>{ValueNotice}
-                                     : std::vector<std::string_view>{});
+            EXPECT_EQ(Load(parameters), Notices(!shape.readable && target.noticed
+                                                    ? std::vector<std::string_view>{ValueNotice}
+                                                    : std::vector<std::string_view>{}));
             DriverParameters expected = Installed;
             expected.*target.field = target.keepsPrevious ? shape.overPoison : shape.overZero;
             EXPECT_EQ(parameters, expected);
         }
-        SetDword(target.path, target.name, static_cast<std::uint32_t>(Installed.*target.field));
     }
 }
 
 // Storing writes the three changeable values as REG_DWORD of four bytes, creating those that
-// are missing and replacing any other type or size, and leaves MaxAdapter alone.
-TEST_F(ParameterStore, StoreWritesTheThreeValuesAsDwords) {
+// are missing and replacing any other type or size, and leaves MaxAdapter alone. A store that
+// writes nothing says so, so that the dialog does not ask for a restart; it creates no key and
+// changes no value on the way.
+TEST_F(ParameterStore, StoreWritesTheThreeValuesAsDwordsOrNothing) {
     struct Row {
-        const char* name;
-        void (*prepare)();
+        const char* why;
+        DriverKeys keys;
         DriverParameters record;
+        StoreResult result;
+        bool readOnly = false; // as the parameters key is for a user without administrator rights
     };
+    const DriverKeys empty{
+        .maxAdapter = None, .startNum = None, .extMode0 = None, .extMode1 = None};
     const Row rows[] = {
-        {"over the installed values",
-         [] { Install({}); },
-         {.nMaxAdapter = 7, .nStartNum = 12, .nExtMode0 = 0, .nExtMode1 = 1}},
+        {"over the installed values", {}, {7, 12, 1, 0}, StoreResult::Stored},
         {"into an empty parameters key without MaxAdapter",
-         [] {
-             Install(
-                 {.maxAdapter = false, .startNum = false, .extMode0 = false, .extMode1 = false});
-         },
-         {.nMaxAdapter = 3, .nStartNum = 1, .nExtMode0 = 1, .nExtMode1 = 0}},
+         empty,
+         {3, 1, 1, 0},
+         StoreResult::Stored},
         // Numbers are stored as their 32-bit two's complement, whatever the dialog allowed.
         {"over values of other types and sizes",
-         [] {
-             static constexpr std::uint8_t Long[] = {1, 2, 3, 4, 5, 6, 7, 8};
-             static constexpr std::uint8_t Seven[] = {'7', '\0'};
-             static constexpr std::uint8_t One[] = {1};
-             Install({});
-             SetValue(ParametersKeyPath, "StartNum0", REG_SZ, Seven);
-             SetValue(ParametersKeyPath, "ExtMode0", REG_BINARY, Long);
-             SetValue(ParametersKeyPath, "ExtMode1", REG_DWORD, One);
-         },
-         {.nMaxAdapter = -1, .nStartNum = -2, .nExtMode0 = INT32_MIN, .nExtMode1 = INT32_MAX}},
+         {.startNum = RegistryValue{REG_SZ, {'7', '\0'}},
+          .extMode0 = RegistryValue{REG_BINARY, {1, 2, 3, 4, 5, 6, 7, 8}},
+          .extMode1 = RegistryValue{REG_DWORD, {1}}},
+         {-1, -2, INT32_MIN, INT32_MAX},
+         StoreResult::Stored},
+        {"no keys", {.serviceKey = false}, {9, 12, 1, 0}, StoreResult::Unchanged},
+        {"no parameters key", {.parametersKey = false}, {9, 12, 1, 0}, StoreResult::Unchanged},
+        {"read-only parameters key", {}, {9, 12, 1, 0}, StoreResult::Unchanged, true},
+        {"read-only empty parameters key", empty, {9, 12, 1, 0}, StoreResult::Unchanged, true},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        DeleteKey("SYSTEM");
-        row.prepare();
-        Snapshot expected = TakeSnapshot();
-        const std::string parameters = std::string(ParametersKeyPath) + '\\';
-        expected.values[parameters + "StartNum0"] = Dword(row.record.nStartNum);
-        expected.values[parameters + "ExtMode0"] = Dword(row.record.nExtMode0);
-        expected.values[parameters + "ExtMode1"] = Dword(row.record.nExtMode1);
-
-        testsupport::MessageBoxWatcher watcher;
-        EXPECT_EQ(params::StoreDriverParameters(row.record), StoreResult::Stored);
-        EXPECT_EQ(TakeSnapshot(), expected);
-        ExpectNotices(watcher.Boxes(), {});
-    }
-}
-
-// A store that writes nothing says so, so that the dialog does not ask for a restart; it
-// creates no key and changes no value on the way.
-TEST_F(ParameterStore, StoreReportsFailureWhenItCannotWrite) {
-    struct Row {
-        const char* name;
-        Installation installation;
-        bool readOnly; // as the parameters key is for a user without administrator rights
-    };
-    const Row rows[] = {
-        {"no keys", {.serviceKey = false, .parametersKey = false}, false},
-        {"no parameters key", {.parametersKey = false}, false},
-        {"read-only parameters key", {}, true},
-        {"read-only empty parameters key",
-         {.startNum = false, .extMode0 = false, .extMode1 = false},
-         true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        DeleteKey("SYSTEM");
-        Install(row.installation);
-        std::optional<testsupport::ReadOnlyKey> readOnly;
+        SCOPED_TRACE(row.why);
+        Install(row.keys);
+        std::optional<ReadOnlyKey> readOnly;
         if (row.readOnly) {
             readOnly.emplace(ParametersKeyPath);
         }
-        const Snapshot before = TakeSnapshot();
+        DriverKeys stored = KeysOf(row.record);
+        stored.maxAdapter = row.keys.maxAdapter;
 
-        testsupport::MessageBoxWatcher watcher;
-        EXPECT_EQ(params::StoreDriverParameters(
-                      {.nMaxAdapter = 9, .nStartNum = 12, .nExtMode0 = 1, .nExtMode1 = 1}),
-                  StoreResult::Unchanged);
-        EXPECT_EQ(TakeSnapshot(), before);
-        ExpectNotices(watcher.Boxes(), {});
+        MessageBoxWatcher watcher;
+        EXPECT_EQ(params::StoreDriverParameters(row.record), row.result);
+        EXPECT_EQ(DriverKeysSnapshot(),
+                  SnapshotOf(row.result == StoreResult::Stored ? stored : row.keys));
+        EXPECT_EQ(watcher.Boxes(), Notices({}));
     }
 }
 
 // The driver must never start on half the new settings: when a write fails, those before it get
 // back what they held, and a value that cannot be put back is owned up to rather than hidden.
 TEST_F(ParameterStore, StoreUndoesItsWritesWhenOneFails) {
-    using testsupport::Call;
     struct Row {
         const char* why;
-        testsupport::RegistryFaults::Plan faults;
+        RegistryFaults::Plan faults;
         StoreResult result;
-        std::vector<std::pair<std::string, std::int32_t>> leftNew; // all else as before
+        std::optional<RegistryValue> DriverKeys::*leftNew = nullptr; // all else as before
     };
     const Row rows[] = {
-        {"first write fails", {.sets = Call(1)}, StoreResult::Unchanged, {}},
-        {"second write fails", {.sets = Call(2)}, StoreResult::Unchanged, {}},
-        {"third write fails", {.sets = Call(3)}, StoreResult::Unchanged, {}},
+        {"first write fails", {.sets = Call(1)}, StoreResult::Unchanged},
+        {"second write fails", {.sets = Call(2)}, StoreResult::Unchanged},
+        {"third write fails", {.sets = Call(3)}, StoreResult::Unchanged},
         // An undo that could not be made is no undo: nothing is written.
-        {"what the values hold cannot be read",
-         {.queries = testsupport::EveryCall},
-         StoreResult::Unchanged,
-         {}},
+        {"what the values hold cannot be read", {.queries = EveryCall}, StoreResult::Unchanged},
         // The other put-backs are still made.
         {"third write fails, StartNum0 cannot be put back",
          {.sets = Call(3) | Call(4)},
          StoreResult::PartlyStored,
-         {{"StartNum0", 12}}},
+         &DriverKeys::startNum},
         {"third write fails, ExtMode0 cannot be removed",
          {.sets = Call(3), .deletes = Call(1)},
          StoreResult::PartlyStored,
-         {{"ExtMode0", 1}}},
+         &DriverKeys::extMode0},
     };
-    static constexpr std::uint8_t Five[] = {1, 2, 3, 4, 5};
+    // A StartNum0 of another type and size must come back byte for byte, and ExtMode0, missing,
+    // must be missing again.
+    const DriverKeys keys{.startNum = RegistryValue{REG_BINARY, {1, 2, 3, 4, 5}}, .extMode0 = None};
+    constexpr DriverParameters record{9, 12, 1, 0};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
-        DeleteKey("SYSTEM");
-        // A StartNum0 of another type and size must come back byte for byte, and ExtMode0,
-        // missing, must be missing again.
-        Install({.extMode0 = false});
-        SetValue(ParametersKeyPath, "StartNum0", REG_BINARY, Five);
-        Snapshot expected = TakeSnapshot();
-        for (const auto& [name, number] : row.leftNew) {
-            expected.values[std::string(ParametersKeyPath) + '\\' + name] = Dword(number);
-        }
-
+        Install(keys);
         const StoreResult result = [&] {
-            testsupport::RegistryFaults faults(row.faults);
-            return params::StoreDriverParameters(
-                {.nMaxAdapter = 9, .nStartNum = 12, .nExtMode0 = 1, .nExtMode1 = 1});
+            RegistryFaults faults(row.faults);
+            return params::StoreDriverParameters(record);
         }();
+        DriverKeys expected = keys;
+        if (row.leftNew != nullptr) {
+            expected.*row.leftNew = KeysOf(record).*row.leftNew;
+        }
         EXPECT_EQ(result, row.result);
-        EXPECT_EQ(TakeSnapshot(), expected);
+        EXPECT_EQ(DriverKeysSnapshot(), SnapshotOf(expected));
     }
 }
 

@@ -1,8 +1,10 @@
 #include "dialog/port_setup_dlg.h"
+#include "framework/exchange.h"
 #include "framework/framework_ids.h"
 #include "harness/registry.h"
 #include "harness/windows.h"
 #include "res/resource.h"
+#include "support/driver_record.h"
 #include "support/import_patch.h"
 #include "support/message_box_watcher.h"
 #include "support/registry_sandbox.h"
@@ -12,28 +14,50 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <span>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
 
-using testsupport::RunDialog;
-using testsupport::WindowText;
+// While this is set every allocation of the program fails, as when the heap is gone.
+bool g_heapGone = false;
 
-// Classes of dialog controls, as the template names them by ordinal.
-constexpr WORD ButtonClass = 0x0080;
-constexpr WORD EditClass = 0x0081;
-constexpr WORD StaticClass = 0x0082;
+} // namespace
+
+void* operator new(std::size_t size) {
+    void* memory = g_heapGone ? nullptr : std::malloc(size != 0 ? size : 1);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+
+namespace {
+
+using namespace testsupport;
+using params::DriverParameters;
+
+// ---- What the executable carries ----
+
+// Classes of dialog controls; a template may name them by ordinal, from 0x80 on in this order.
+constexpr std::string_view ControlClasses[] = {"Button", "Edit", "Static"};
 
 constexpr DWORD NoId = 0xFFFFFFFF; // a control the program never addresses
 
 struct Control {
     DWORD id;
-    WORD classOrdinal;
+    std::string_view className;
     const char* text; // "#135": the icon resource 135
     DWORD style;
     short x, y, cx, cy;
@@ -41,39 +65,19 @@ struct Control {
 
 // The settings window's controls in template order, which is also the tab order.
 constexpr Control Controls[] = {
-    {IDOK, ButtonClass, "Apply", 0x50010001, 72, 64, 28, 14},
-    {IDCANCEL, ButtonClass, "Quit", 0x50010000, 113, 64, 28, 14},
-    {NoId, StaticClass, "#135", 0x50000003, 149, 7, 21, 18},
-    {NoId, StaticClass, "Adapter #1 1'st port Com number", 0x50020000, 10, 49, 111, 8},
-    {NoId, StaticClass, "System detect", 0x50020000, 10, 12, 53, 8},
-    {NoId, StaticClass, "adapter", 0x50020000, 81, 13, 29, 8},
-    {IDC_ADAPTER_COUNT, EditClass, "", 0x50812880, 65, 10, 15, 12},
-    {IDC_START_PORT, EditClass, "", 0x50810080, 128, 47, 33, 12},
-    {NoId, StaticClass, "Adapter #1 Cable Extened Mode", 0x50020000, 10, 25, 104, 8},
-    {NoId, StaticClass, "Adapter #2 Cable Extened Mode", 0x50020000, 10, 36, 104, 8},
-    {IDC_EXTMODE0, ButtonClass, "ON", 0x50010003, 123, 24, 26, 10},
-    {IDC_EXTMODE1, ButtonClass, "ON", 0x50010003, 123, 36, 26, 10},
+    {IDOK, "Button", "Apply", 0x50010001, 72, 64, 28, 14},
+    {IDCANCEL, "Button", "Quit", 0x50010000, 113, 64, 28, 14},
+    {NoId, "Static", "#135", 0x50000003, 149, 7, 21, 18},
+    {NoId, "Static", "Adapter #1 1'st port Com number", 0x50020000, 10, 49, 111, 8},
+    {NoId, "Static", "System detect", 0x50020000, 10, 12, 53, 8},
+    {NoId, "Static", "adapter", 0x50020000, 81, 13, 29, 8},
+    {IDC_ADAPTER_COUNT, "Edit", "", 0x50812880, 65, 10, 15, 12},
+    {IDC_START_PORT, "Edit", "", 0x50810080, 128, 47, 33, 12},
+    {NoId, "Static", "Adapter #1 Cable Extened Mode", 0x50020000, 10, 25, 104, 8},
+    {NoId, "Static", "Adapter #2 Cable Extened Mode", 0x50020000, 10, 36, 104, 8},
+    {IDC_EXTMODE0, "Button", "ON", 0x50010003, 123, 24, 26, 10},
+    {IDC_EXTMODE1, "Button", "ON", 0x50010003, 123, 36, 26, 10},
 };
-
-const char* ClassName(WORD ordinal) {
-    switch (ordinal) {
-    case ButtonClass:
-        return "Button";
-    case EditClass:
-        return "Edit";
-    case StaticClass:
-        return "Static";
-    default:
-        return "?";
-    }
-}
-
-// How the tests write a resource ordinal: "#135".
-std::string Ordinal(WORD ordinal) {
-    std::string text(1, '#');
-    text.append(std::to_string(ordinal));
-    return text;
-}
 
 std::span<const std::uint8_t> FindResourceBytes(LPCSTR name, LPCSTR type) {
     const HMODULE module = GetModuleHandleA(nullptr);
@@ -85,29 +89,24 @@ std::span<const std::uint8_t> FindResourceBytes(LPCSTR name, LPCSTR type) {
     return {bytes, SizeofResource(module, found)};
 }
 
-// Reads a compiled dialog template field by field; reading past its end yields zeros and
-// sets `overrun`.
-class TemplateReader {
+// Reads a compiled resource field by field; reading past its end yields zeros and sets
+// `overrun`.
+class ResourceReader {
 public:
-    explicit TemplateReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    explicit ResourceReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
 
     bool overrun = false;
 
-    std::uint32_t Read(std::size_t size) {
+    std::uint32_t Read(std::size_t size, bool advance = true) {
         std::uint32_t value = 0;
         if (m_offset + size > m_bytes.size()) {
-            overrun = true;
-            m_offset = m_bytes.size();
+            overrun = overrun || advance;
+            m_offset = advance ? m_bytes.size() : m_offset;
             return 0;
         }
         std::memcpy(&value, m_bytes.data() + m_offset, size);
-        m_offset += size;
+        m_offset += advance ? size : 0;
         return value;
-    }
-    void Skip(std::size_t size) {
-        for (; size > 0; --size) {
-            Read(1);
-        }
     }
     WORD Word() { return static_cast<WORD>(Read(2)); }
     DWORD Dword() { return Read(4); }
@@ -123,18 +122,11 @@ public:
     }
     // A text, or an ordinal written as "#n".
     std::string TextOrOrdinal() {
-        if (Peek() == 0xFFFF) {
+        if (Read(2, false) == 0xFFFF) {
             Word();
-            return Ordinal(Word());
+            return '#' + std::to_string(Word());
         }
         return Text();
-    }
-    WORD Peek() const {
-        WORD value = 0;
-        if (m_offset + 2 <= m_bytes.size()) {
-            std::memcpy(&value, m_bytes.data() + m_offset, 2);
-        }
-        return value;
     }
     void AlignToDword() { m_offset = std::min((m_offset + 3) & ~std::size_t{3}, m_bytes.size()); }
     std::size_t Remaining() const { return m_bytes.size() - m_offset; }
@@ -148,7 +140,7 @@ TEST(SettingsResources, TemplateHoldsTheWindowAndItsControlsExactly) {
     const std::span<const std::uint8_t> bytes =
         FindResourceBytes(MAKEINTRESOURCEA(IDD_PORTSETUP_DIALOG), RT_DIALOG);
     ASSERT_FALSE(bytes.empty()) << "no template 102";
-    TemplateReader reader(bytes);
+    ResourceReader reader(bytes);
     EXPECT_EQ(reader.Word(), 1) << "version: not an extended template";
     EXPECT_EQ(reader.Word(), 0xFFFF) << "signature";
     EXPECT_EQ(reader.Dword(), 0u) << "help id";
@@ -183,8 +175,10 @@ TEST(SettingsResources, TemplateHoldsTheWindowAndItsControlsExactly) {
         // The resource compiler may keep a predefined class by name instead of its ordinal;
         // the dialog manager takes either.
         const std::string className = reader.TextOrOrdinal();
-        EXPECT_TRUE(className == Ordinal(expected.classOrdinal) ||
-                    _stricmp(className.c_str(), ClassName(expected.classOrdinal)) == 0)
+        const auto ordinal = 0x80 + (std::ranges::find(ControlClasses, expected.className) -
+                                     std::begin(ControlClasses));
+        EXPECT_TRUE(className == '#' + std::to_string(ordinal) ||
+                    _stricmp(className.c_str(), std::string(expected.className).c_str()) == 0)
             << "class " << className;
         EXPECT_EQ(reader.TextOrOrdinal(), expected.text);
         EXPECT_EQ(reader.Word(), 0) << "creation data";
@@ -219,7 +213,7 @@ TEST(SettingsResources, StringTableHoldsTheFrameworkMessages) {
 }
 
 TEST(SettingsResources, VersionBlockIs1001InUsEnglish) {
-    const std::string path = testsupport::ModulePath();
+    const std::string path = ModulePath();
     DWORD handle = 0;
     std::vector<std::uint8_t> block(GetFileVersionInfoSizeA(path.c_str(), &handle));
     ASSERT_FALSE(block.empty()) << "no version block, error " << GetLastError();
@@ -253,7 +247,7 @@ TEST(SettingsResources, IconHasItsFourImages) {
     const std::span<const std::uint8_t> bytes =
         FindResourceBytes(MAKEINTRESOURCEA(IDI_ADAPTER), RT_GROUP_ICON);
     ASSERT_FALSE(bytes.empty()) << "no icon group 135";
-    TemplateReader reader(bytes);
+    ResourceReader reader(bytes);
     reader.Word(); // reserved
     EXPECT_EQ(reader.Word(), 1) << "type: icon";
     const WORD count = reader.Word();
@@ -261,10 +255,10 @@ TEST(SettingsResources, IconHasItsFourImages) {
     for (WORD index = 0; index < count && !reader.overrun; ++index) {
         const int width = reader.Byte();
         const int height = reader.Byte();
-        reader.Skip(2); // colour count, reserved
-        reader.Word();  // planes
+        reader.Dword(); // colour count, reserved, planes
         const int bits = reader.Word();
-        reader.Skip(6); // size, image id
+        reader.Read(4); // size
+        reader.Word();  // image id
         images.emplace_back(width, height, bits);
     }
     std::ranges::sort(images);
@@ -273,80 +267,161 @@ TEST(SettingsResources, IconHasItsFourImages) {
     EXPECT_EQ(images, expected);
 }
 
-class SettingsWindow : public testing::Test {
+// ---- The dialog on the driver's keys ----
+
+constexpr UINT TemplateWithoutSecondCheckBox = 202; // settings_dialog_test.rc
+
+// Application-level boxes are captioned with the program's name.
+constexpr char Caption[] = "settings_dialog_test";
+
+// Two adapters, COM5 first, extended mode on adapter 1 only.
+constexpr DriverParameters Installed{2, 5, 1, 0};
+
+// What the controls show: the adapter count's and the start port's texts, the two check boxes.
+using Shown = std::tuple<std::string, std::string, bool, bool>;
+
+Shown ShownIn(HWND window) {
+    return {WindowText(GetDlgItem(window, IDC_ADAPTER_COUNT)),
+            WindowText(GetDlgItem(window, IDC_START_PORT)),
+            Checked(GetDlgItem(window, IDC_EXTMODE0)), Checked(GetDlgItem(window, IDC_EXTMODE1))};
+}
+
+// The settings dialog with two probes: an exchange that can be made to throw, and a count
+// of the start-port field's change notifications that reach the dialog's handlers.
+class CSettingsProbe : public dialog::CPortSetupDlg {
+public:
+    CSettingsProbe() = default;
+    explicit CSettingsProbe(UINT templateId) : CPortSetupDlg(templateId) {}
+
+    std::function<void(framework::ExchangeContext&)> beforeExchange;
+    int startPortChanges = 0;
+
+    framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        using framework::On;
+        return framework::Dispatch<CPortSetupDlg, On<WM_COMMAND, &CSettingsProbe::Command>>(
+            *this, message, wParam, lParam);
+    }
+    HWND AttachedApply() const { return m_btnApply.Handle(); }
+
 protected:
-    SettingsWindow() {
-        using testsupport::ParametersKeyPath;
-        using testsupport::ServiceKeyPath;
-        using testsupport::SetDword;
-        testsupport::CreateKey(ParametersKeyPath);
-        SetDword(ServiceKeyPath, "MaxAdapter", 2);
-        SetDword(ParametersKeyPath, "StartNum0", 5);
-        SetDword(ParametersKeyPath, "ExtMode0", 1);
-        SetDword(ParametersKeyPath, "ExtMode1", 0);
+    void ExchangeData(framework::ExchangeContext& context) override {
+        if (beforeExchange) {
+            beforeExchange(context);
+        }
+        CPortSetupDlg::ExchangeData(context);
     }
 
-    testsupport::RegistrySandbox m_sandbox;
+private:
+    // Counts, and leaves the command to the settings dialog's table.
+    framework::MessageResult Command(int id, UINT code, HWND) {
+        if (id == IDC_START_PORT && code == EN_CHANGE) {
+            ++startPortChanges;
+        }
+        return std::nullopt;
+    }
 };
 
-TEST_F(SettingsWindow, OpensWithItsControlsInTemplateOrder) {
+// Hands `seen` every message that `control` gets while this exists, before the control has it.
+class MessageSpy {
+public:
+    MessageSpy(HWND control, std::function<void(UINT)> seen)
+        : m_control(control), m_seen(std::move(seen)) {
+        SetPropA(control, Property, this);
+        m_previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    }
+    ~MessageSpy() {
+        SetWindowLongPtrA(m_control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
+        RemovePropA(m_control, Property);
+    }
+    MessageSpy(const MessageSpy&) = delete;
+    MessageSpy& operator=(const MessageSpy&) = delete;
+
+private:
+    static constexpr char Property[] = "Borvex.Test.MessageSpy";
+
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = static_cast<MessageSpy*>(GetPropA(window, Property));
+        self->m_seen(message);
+        return CallWindowProcA(self->m_previous, window, message, wParam, lParam);
+    }
+
+    HWND m_control;
+    std::function<void(UINT)> m_seen;
+    WNDPROC m_previous = nullptr;
+};
+
+// The heap comes back as soon as a window is made: the message box that tells of it, whose
+// watcher needs memory to record it.
+struct HeapBackWithTheNextWindow {
+    static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
+        g_heapGone = g_heapGone && code != HCBT_CREATEWND;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    ~HeapBackWithTheNextWindow() {
+        g_heapGone = false;
+        UnhookWindowsHookEx(hook);
+    }
+
+    HHOOK hook = SetWindowsHookExA(WH_CBT, &Proc, nullptr, GetCurrentThreadId());
+};
+
+// Every test starts on a complete installation of its own.
+class SettingsWindow : public testing::Test {
+protected:
+    SettingsWindow() { Install(KeysOf(Installed)); }
+
+    RegistrySandbox m_sandbox;
+};
+using Exchange = SettingsWindow;
+
+TEST_F(SettingsWindow, OpensWithItsControlsInTemplateOrderAndItsIcon) {
+    const HICON adapter = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ADAPTER));
+    ASSERT_NE(adapter, nullptr);
     dialog::CPortSetupDlg settings;
     const INT_PTR result = RunDialog(settings, [&](HWND window) {
         EXPECT_EQ(WindowText(window), "") << "caption";
         EXPECT_EQ(GetFocus(), GetDlgItem(window, IDOK)) << "focus not on Apply";
         // The system gives every dialog the 3-D look.
-        const DWORD windowStyle = testsupport::Style(window);
+        const DWORD windowStyle = Style(window);
         EXPECT_EQ(windowStyle, 0x84C000C0u | WS_VISIBLE | DS_3DLOOK)
             << std::hex << "style 0x" << windowStyle;
         const auto windowExStyle = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE));
         EXPECT_EQ(windowExStyle & WS_EX_APPWINDOW, DWORD{WS_EX_APPWINDOW})
             << std::hex << "extended style 0x" << windowExStyle;
+        constexpr std::pair<UINT, WPARAM> IconQueries[] = {
+            {WM_GETICON, ICON_BIG}, {WM_GETICON, ICON_SMALL}, {WM_QUERYDRAGICON, 0}};
+        for (const auto& [message, which] : IconQueries) {
+            EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(window, message, which, 0)), adapter)
+                << std::hex << "message 0x" << message << ", " << which;
+        }
 
-        const std::vector<HWND> children = testsupport::Children(window);
+        const std::vector<HWND> children = Children(window);
         ASSERT_EQ(children.size(), std::size(Controls));
         for (std::size_t index = 0; index < children.size(); ++index) {
             const Control& expected = Controls[index];
             const HWND child = children[index];
             SCOPED_TRACE("control " + std::to_string(index + 1) + " \"" + expected.text + '"');
             EXPECT_EQ(static_cast<DWORD>(GetDlgCtrlID(child)), expected.id);
-            EXPECT_EQ(testsupport::ClassName(child), ClassName(expected.classOrdinal));
+            EXPECT_EQ(ClassName(child), expected.className);
             // In a 3-D dialog the system turns an edit field's border into a sunken edge.
-            const bool edit = expected.classOrdinal == EditClass;
+            const bool edit = expected.className == "Edit";
             const DWORD style = edit ? expected.style & ~DWORD{WS_BORDER} : expected.style;
-            EXPECT_EQ(testsupport::Style(child), style)
-                << std::hex << "style 0x" << testsupport::Style(child);
+            EXPECT_EQ(Style(child), style) << std::hex << "style 0x" << Style(child);
             if (edit) {
                 const auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(child, GWL_EXSTYLE));
                 EXPECT_EQ(exStyle & WS_EX_CLIENTEDGE, DWORD{WS_EX_CLIENTEDGE})
                     << std::hex << "extended style 0x" << exStyle;
-            }
-            if (expected.text[0] == '#') {
+            } else if (expected.text[0] == '#') {
                 EXPECT_NE(SendMessageA(child, STM_GETICON, 0, 0), 0) << "no icon shown";
-            } else if (expected.classOrdinal != EditClass) {
+            } else {
                 EXPECT_EQ(WindowText(child), expected.text);
             }
         }
-        // The edit fields show what the exchange loaded.
-        EXPECT_EQ(WindowText(GetDlgItem(window, IDC_ADAPTER_COUNT)), "2");
-        EXPECT_EQ(WindowText(GetDlgItem(window, IDC_START_PORT)), "5");
-        testsupport::Click(window, IDCANCEL);
+        EXPECT_EQ(ShownIn(window), (Shown{"2", "5", true, false})) << "not as loaded";
+        Click(window, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
-}
-
-TEST_F(SettingsWindow, CarriesTheAdapterIcon) {
-    const HICON adapter = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ADAPTER));
-    ASSERT_NE(adapter, nullptr);
-    dialog::CPortSetupDlg settings;
-    RunDialog(settings, [&](HWND window) {
-        const auto icon = [&](UINT message, WPARAM which) {
-            return reinterpret_cast<HICON>(SendMessageA(window, message, which, 0));
-        };
-        EXPECT_EQ(icon(WM_GETICON, ICON_BIG), adapter);
-        EXPECT_EQ(icon(WM_GETICON, ICON_SMALL), adapter);
-        EXPECT_EQ(icon(WM_QUERYDRAGICON, 0), adapter);
-        testsupport::Click(window, IDCANCEL);
-    });
 }
 
 // Where the window drew icons, as (x, y, icon).
@@ -369,45 +444,368 @@ TEST_F(SettingsWindow, PaintsItsIconCentredWhenMinimised) {
         GetClientRect(window, &client);
         g_drawnIcons.clear();
         {
-            testsupport::ImportPatch<decltype(DrawIcon)> patch("user32.dll", "DrawIcon",
-                                                               &RecordDrawIcon);
+            ImportPatch<decltype(DrawIcon)> patch("user32.dll", "DrawIcon", &RecordDrawIcon);
             SendMessageA(window, WM_PAINT, 0, 0);
         }
         const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
         const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
         EXPECT_EQ(g_drawnIcons, (std::vector<std::tuple<int, int, HICON>>{{x, y, adapter}}))
             << "client area " << client.right << " x " << client.bottom;
-        testsupport::Click(window, IDCANCEL);
+        Click(window, IDCANCEL);
     });
 }
 
 // A store that could not put back what it wrote owns up to it, and the dialog keeps the entries
 // for Apply again.
 TEST_F(SettingsWindow, PartlyStoredSettingsAskForAnotherApply) {
-    testsupport::MessageBoxWatcher watcher;
+    MessageBoxWatcher watcher;
     dialog::CPortSetupDlg settings;
     const INT_PTR result = RunDialog(settings, [&](HWND window) {
         SetDlgItemTextA(window, IDC_START_PORT, "12");
         {
             // StartNum0 is written, ExtMode0 is not, and StartNum0 cannot be put back.
-            testsupport::RegistryFaults faults(
-                {.sets = testsupport::Call(2) | testsupport::Call(3)});
-            testsupport::Click(window, IDOK);
+            RegistryFaults faults({.sets = Call(2) | Call(3)});
+            Click(window, IDOK);
         }
-        ASSERT_EQ(watcher.Boxes().size(), 1u);
-        const testsupport::ObservedBox& box = watcher.Boxes()[0];
-        EXPECT_EQ(box.text, testsupport::PartlyStoredNotice);
-        EXPECT_EQ(box.caption, testsupport::NoticeCaption);
-        EXPECT_EQ(box.owner, window);
-        EXPECT_TRUE(box.hasIcon);
-        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(watcher.Boxes(), OkBoxes({PartlyStoredNotice}, NoticeCaption, true, window));
         EXPECT_TRUE(IsWindowVisible(window));
         EXPECT_EQ(WindowText(GetDlgItem(window, IDC_START_PORT)), "12");
-        testsupport::Click(window, IDOK);
+        Click(window, IDOK);
     });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(testsupport::ReadValue(testsupport::ParametersKeyPath, "StartNum0"),
-              testsupport::Dword(12));
+    EXPECT_EQ(ReadValue(ParametersKeyPath, "StartNum0"), Dword(12));
+}
+
+TEST_F(Exchange, LoadRunShowsEveryFieldWithoutMessages) {
+    struct Row {
+        const char* why;
+        DriverParameters installed;
+        Shown shown;
+        DriverParameters fields; // after loading
+    };
+    const Row rows[] = {
+        {"the installation", Installed, {"2", "5", true, false}, Installed},
+        {"out-of-range values are shown as they are",
+         {7, 0, 0, 1},
+         {"7", "0", false, true},
+         {7, 0, 0, 1}},
+        {"negative numbers",
+         {-1, INT32_MIN, 0, 0},
+         {"-1", "-2147483648", false, false},
+         {-1, INT32_MIN, 0, 0}},
+        {"check-box fields outside 0 to 2 become 0",
+         {2, 5, 5, -3},
+         {"2", "5", false, false},
+         {2, 5, 0, 0}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        Install(KeysOf(row.installed));
+        MessageBoxWatcher watcher;
+        CSettingsProbe dialog;
+        RunDialog(dialog, [&](HWND window) {
+            EXPECT_EQ(ShownIn(window), row.shown);
+            EXPECT_EQ(dialog.Parameters(), row.fields);
+            Click(window, IDCANCEL);
+        });
+        EXPECT_EQ(watcher.Boxes(), std::vector<MessageBoxContents>{});
+    }
+}
+
+// A load run sets only the texts that are out of date, and the change notifications that causes
+// reach no handler, even when a run for another dialog is nested in it: each run puts back the
+// lockout it found.
+TEST_F(Exchange, LoadRunSetsOnlyOutdatedTextsAndHearsNoNotifications) {
+    CSettingsProbe dialog;
+    RunDialog(dialog, [&](HWND window) {
+        EXPECT_EQ(dialog.startPortChanges, 0) << "while the window opened";
+        std::pair<int, int> setTexts{0, 0}; // WM_SETTEXT reaching the adapter count, start port
+        const MessageSpy adapterCount(GetDlgItem(window, IDC_ADAPTER_COUNT), [&](UINT message) {
+            setTexts.first += message == WM_SETTEXT;
+        });
+        const MessageSpy startPort(GetDlgItem(window, IDC_START_PORT),
+                                   [&](UINT message) { setTexts.second += message == WM_SETTEXT; });
+        EXPECT_TRUE(dialog.RunExchange(false));
+        EXPECT_EQ(setTexts, std::pair(0, 0)) << "texts shown already";
+
+        SetDlgItemTextA(window, IDC_START_PORT, "77");
+        EXPECT_EQ(dialog.startPortChanges, 1) << "outside a run";
+        setTexts = {0, 0};
+        dialog.beforeExchange = [](framework::ExchangeContext&) {
+            framework::CDialog other(IDD_PORTSETUP_DIALOG);
+            EXPECT_TRUE(other.RunExchange(false));
+        };
+        EXPECT_TRUE(dialog.RunExchange(false));
+        EXPECT_EQ(setTexts, std::pair(0, 1)) << "one text out of date";
+        EXPECT_EQ(WindowText(GetDlgItem(window, IDC_START_PORT)), "5");
+        EXPECT_EQ(dialog.startPortChanges, 1) << "during the load run";
+        EXPECT_EQ(framework::NotificationLockout::Current(), nullptr) << "lockout left behind";
+        Click(window, IDCANCEL);
+    });
+}
+
+TEST_F(Exchange, FailedSaveRunShowsItsMessageThenSelectsTheField) {
+    struct Row {
+        const char* why;
+        DriverParameters installed;
+        const char* adapterText; // nullptr: as loaded
+        const char* startText;   // nullptr: as loaded
+        std::string_view message;
+        DWORD helpContext; // while the message is open
+        int failingControl;
+        DriverParameters fields; // after the run
+    };
+    constexpr DriverParameters LoadedSeven{7, 5, 1, 0};
+    constexpr DriverParameters LoadedZero{2, 0, 1, 0};
+    const Row rows[] = {
+        {"adapter count does not parse: nothing read", Installed, "x", "6", IntegerMessage, 0x3F110,
+         IDC_ADAPTER_COUNT, Installed},
+        {"adapter count out of range: it alone read",
+         Installed,
+         "7",
+         "6",
+         AdapterRangeMessage,
+         0x3F112,
+         IDC_ADAPTER_COUNT,
+         {7, 5, 1, 0}},
+        {"start port does not parse: adapter count read",
+         Installed,
+         "3",
+         "COM6",
+         IntegerMessage,
+         0x3F110,
+         IDC_START_PORT,
+         {3, 5, 1, 0}},
+        {"start port out of range: both read",
+         Installed,
+         "3",
+         "2",
+         StartPortRangeMessage,
+         0x3F112,
+         IDC_START_PORT,
+         {3, 2, 1, 0}},
+        {"adapter count 7 from the registry stops every save", LoadedSeven, nullptr, "6",
+         AdapterRangeMessage, 0x3F112, IDC_ADAPTER_COUNT, LoadedSeven},
+        {"start number 0 from the registry, saved unchanged", LoadedZero, nullptr, nullptr,
+         StartPortRangeMessage, 0x3F112, IDC_START_PORT, LoadedZero},
+    };
+    CTestApplication& application = CTestApplication::Get();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        Install(KeysOf(row.installed));
+        std::vector<DWORD> helpContexts;
+        MessageBoxWatcher watcher(
+            [&](const MessageBoxContents&) { helpContexts.push_back(application.HelpContext()); });
+        CSettingsProbe dialog;
+        const INT_PTR result = RunDialog(dialog, [&](HWND window) {
+            const HWND failing = GetDlgItem(window, row.failingControl);
+            if (row.adapterText != nullptr) {
+                SetDlgItemTextA(window, IDC_ADAPTER_COUNT, row.adapterText);
+            }
+            if (row.startText != nullptr) {
+                SetDlgItemTextA(window, IDC_START_PORT, row.startText);
+            }
+            // Flipped, so that reading them would show in the fields.
+            CheckDlgButton(window, IDC_EXTMODE0, BST_UNCHECKED);
+            CheckDlgButton(window, IDC_EXTMODE1, BST_CHECKED);
+            const Shown before = ShownIn(window);
+            SetFocus(GetDlgItem(window, IDOK));
+            // The box comes first: the field gets the focus once the box has been up and the
+            // dialog takes input again, and never before.
+            std::vector<std::pair<std::size_t, bool>> boxesAndEnabledAtFocus;
+            {
+                const MessageSpy spy(failing, [&](UINT message) {
+                    if (message == WM_SETFOCUS) {
+                        boxesAndEnabledAtFocus.emplace_back(watcher.Boxes().size(),
+                                                            IsWindowEnabled(window) != FALSE);
+                    }
+                });
+                Click(window, IDOK);
+            }
+
+            EXPECT_EQ(watcher.Boxes(), OkBoxes({row.message}, Caption, true, window));
+            EXPECT_EQ(helpContexts, std::vector<DWORD>{row.helpContext});
+            EXPECT_EQ(boxesAndEnabledAtFocus,
+                      (std::vector<std::pair<std::size_t, bool>>{{1, true}}));
+            EXPECT_EQ(GetFocus(), failing);
+            EXPECT_EQ(Selection(failing),
+                      std::pair(0ul, static_cast<DWORD>(WindowText(failing).size())));
+            EXPECT_EQ(dialog.Parameters(), row.fields);
+            EXPECT_EQ(ShownIn(window), before) << "a save run changed a control";
+            EXPECT_EQ(application.HelpContext(), 0u) << "help context kept";
+            Click(window, IDCANCEL);
+        });
+        EXPECT_EQ(result, IDCANCEL);
+    }
+}
+
+TEST_F(Exchange, StartPortTextsParseByTheExchangeRules) {
+    // An accepted text has no message; the field holds the value in every case but a text
+    // that does not parse, which leaves the previous value (Previous).
+    constexpr std::int32_t Previous = 100;
+    struct Row {
+        std::vector<std::string_view> messages; // none: accepted
+        std::int32_t field;
+        std::vector<std::string> texts;
+    };
+    const Row rows[] = {
+        {{}, 12, {"  12\t", "+12", "012", " +12 "}},
+        {{}, 3, {"3"}},
+        {{}, 247, {"247"}},
+        {{IntegerMessage}, Previous, {"", "   ", "12a", "1 2", "12.0", "0x1F", "- 5"}},
+        // A zero result is taken only from a text that starts with the digit.
+        {{IntegerMessage}, Previous, {"+0", "-0"}},
+        {{StartPortRangeMessage}, 0, {"0", "00", " 0"}},
+        {{StartPortRangeMessage}, -5, {"-5"}},
+        {{StartPortRangeMessage}, 2, {"2"}},
+        {{StartPortRangeMessage}, 248, {"248"}},
+        // Overflow clamps, and the range check has the last word.
+        {{StartPortRangeMessage}, INT32_MAX, {"2147483648", "99999999999999999999"}},
+        {{StartPortRangeMessage}, INT32_MIN, {"-2147483649"}},
+        // Only the first 31 characters are read.
+        {{}, 5, {std::string("5").append(30, ' ').append("abcdefghi")}},
+        {{StartPortRangeMessage}, 0, {std::string(31, '0') + "5"}},
+    };
+    MessageBoxWatcher watcher;
+    CSettingsProbe dialog;
+    RunDialog(dialog, [&](HWND window) {
+        const HWND startPort = GetDlgItem(window, IDC_START_PORT);
+        for (const Row& row : rows) {
+            for (const std::string& text : row.texts) {
+                SCOPED_TRACE("start port \"" + text + '"');
+                watcher.Clear();
+                SetWindowTextA(startPort, std::to_string(Previous).c_str());
+                ASSERT_TRUE(dialog.RunExchange(true));
+                SetWindowTextA(startPort, text.c_str());
+                ASSERT_EQ(WindowText(startPort), text) << "the edit changed the text";
+
+                EXPECT_EQ(dialog.RunExchange(true), row.messages.empty());
+                EXPECT_EQ(watcher.Boxes(), OkBoxes(row.messages, Caption, true, window));
+                EXPECT_EQ(dialog.Parameters().nStartNum, row.field);
+            }
+        }
+        Click(window, IDCANCEL);
+    });
+}
+
+TEST_F(Exchange, FailuresOtherThanValidationAreReportedByTheRunner) {
+    struct Row {
+        const char* why;
+        std::function<void()> fail;
+        std::string_view message;
+    };
+    const Row rows[] = {
+        {"memory runs out", [] { throw std::bad_alloc(); }, "Out of memory."},
+        {"the framework's own out of memory", [] { throw framework::OutOfMemory(); },
+         "Out of memory."},
+        {"a control is missing", [] { throw framework::UnsupportedOperation(); },
+         "An unsupported operation was attempted."},
+        {"anything else", [] { throw std::runtime_error("bug"); }, "Internal application error."},
+    };
+    std::vector<DWORD> helpContexts;
+    MessageBoxWatcher watcher([&](const MessageBoxContents&) {
+        helpContexts.push_back(CTestApplication::Get().HelpContext());
+    });
+    CSettingsProbe dialog;
+    const INT_PTR result = RunDialog(dialog, [&](HWND window) {
+        const HWND apply = GetDlgItem(window, IDOK);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.why);
+            watcher.Clear();
+            helpContexts.clear();
+            SetFocus(apply);
+            dialog.beforeExchange = [&](framework::ExchangeContext&) { row.fail(); };
+            for (const bool save : {true, false}) {
+                EXPECT_FALSE(dialog.RunExchange(save)) << (save ? "save" : "load");
+            }
+            dialog.beforeExchange = nullptr;
+            EXPECT_EQ(watcher.Boxes(), OkBoxes({row.message, row.message}, Caption, true, window));
+            EXPECT_EQ(helpContexts, (std::vector<DWORD>{0, 0}));
+            EXPECT_EQ(GetFocus(), apply) << "focus moved";
+            EXPECT_EQ(dialog.Parameters(), Installed);
+        }
+        Click(window, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+// Telling that memory ran out takes none: the text was loaded at set-up, and the box is shown
+// without copying it or the caption, however long the program's name is.
+TEST_F(Exchange, OutOfMemoryIsToldWhenTheHeapIsGone) {
+    CTestApplication& application = CTestApplication::Get();
+    application.SetUp(GetModuleHandleA(nullptr), R"(C:\Tools\BORVEX-1.0.0.1-x64.EXE)");
+    MessageBoxWatcher watcher;
+    const HeapBackWithTheNextWindow heapBack;
+    CSettingsProbe dialog;
+    HWND shown = nullptr;
+    RunDialog(dialog, [&](HWND window) {
+        shown = window;
+        dialog.beforeExchange = [](framework::ExchangeContext&) {
+            g_heapGone = true;
+            throw std::bad_alloc();
+        };
+        const bool saved = dialog.RunExchange(true);
+        g_heapGone = false; // when no box came to give it back
+        EXPECT_FALSE(saved);
+        dialog.beforeExchange = nullptr;
+        Click(window, IDCANCEL);
+    });
+    application.SetUp(GetModuleHandleA(nullptr), ModulePath());
+    EXPECT_EQ(watcher.Boxes(), OkBoxes({"Out of memory."}, "BORVEX-1.0.0.1-x64", true, shown));
+}
+
+// Once the settings are stored and the restart notice is closed, Apply gets its default look back
+// (the notice took it away) and the controls show the fields as stored, in a load run between
+// the store and the save run that ends the dialog.
+TEST_F(Exchange, ApplyShowsTheStoredFieldsWithApplyAsDefaultBeforeItEnds) {
+    CSettingsProbe dialog;
+    bool noticeClosed = false;
+    // Direction of each run after the notice, whether Apply is the default button then, and
+    // the start port's text.
+    using Run = std::tuple<bool, bool, std::string>;
+    std::vector<Run> runs;
+    dialog.beforeExchange = [&](framework::ExchangeContext& context) {
+        if (noticeClosed) {
+            const HWND apply = GetDlgItem(dialog.Handle(), IDOK);
+            runs.emplace_back(context.save, (Style(apply) & BS_TYPEMASK) == BS_DEFPUSHBUTTON,
+                              WindowText(GetDlgItem(dialog.Handle(), IDC_START_PORT)));
+        }
+    };
+    MessageBoxWatcher watcher([&](const MessageBoxContents&) {
+        SendDlgItemMessageA(dialog.Handle(), IDOK, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+        noticeClosed = true;
+    });
+    HWND shown = nullptr;
+    const INT_PTR result = RunDialog(dialog, [&](HWND window) {
+        shown = window;
+        SetDlgItemTextA(window, IDC_START_PORT, " +12");
+        Click(window, IDOK);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(watcher.Boxes(), OkBoxes({RestartNotice}, NoticeCaption, false, shown));
+    EXPECT_EQ(runs, (std::vector<Run>{{false, true, " +12"}, {true, true, "12"}}));
+}
+
+TEST_F(Exchange, TemplateWithoutASecondCheckBoxCannotOpen) {
+    CSettingsProbe dialog(TemplateWithoutSecondCheckBox);
+    HWND window = nullptr;
+    DWORD helpContext = 0xDEADBEEF;
+    MessageBoxWatcher watcher([&](const MessageBoxContents&) {
+        window = dialog.Handle();
+        helpContext = CTestApplication::Get().HelpContext();
+        // The steps before the missing control have had their effect.
+        EXPECT_EQ(dialog.AttachedApply(), GetDlgItem(window, IDOK)) << "Apply not attached";
+        EXPECT_EQ(ShownIn(window), (Shown{"2", "5", true, false}));
+        EXPECT_FALSE(IsWindowVisible(window));
+    });
+    bool shown = false;
+    EXPECT_EQ(RunDialog(dialog, [&](HWND) { shown = true; }), -1);
+    EXPECT_FALSE(shown);
+    EXPECT_NE(window, nullptr);
+    EXPECT_EQ(watcher.Boxes(),
+              OkBoxes({"An unsupported operation was attempted."}, Caption, true, window));
+    EXPECT_EQ(helpContext, 0u);
+    EXPECT_FALSE(IsWindow(window)) << "window left behind";
 }
 
 } // namespace

@@ -201,8 +201,7 @@ bool Program::SetText(int id, const std::string& text) {
 }
 
 bool Program::Checked(int id) {
-    DWORD_PTR state = 0;
-    return SendTo(Control(id), BM_GETCHECK, 0, 0, state) && state == BST_CHECKED;
+    return testsupport::Checked(Control(id));
 }
 
 bool Program::Click(int id) {
@@ -220,11 +219,7 @@ bool Program::PressKey(WORD virtualKey, int id) {
     if (target == nullptr) {
         target = Dialog();
     }
-    const auto scanCode = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-    const LPARAM down = 1 | (scanCode << 16);
-    const LPARAM up = down | (LPARAM{1} << 30) | (LPARAM{1} << 31);
-    return PostMessageA(target, WM_KEYDOWN, virtualKey, down) &&
-           PostMessageA(target, WM_KEYUP, virtualKey, up);
+    return PostKeyPress(target, virtualKey);
 }
 
 bool Program::RequestClose() {
@@ -238,11 +233,7 @@ HWND Program::Focus() const {
 }
 
 std::pair<DWORD, DWORD> Program::Selection(int id) {
-    DWORD_PTR selection = 0xDEADBEEF;
-    if (!SendTo(Control(id), EM_GETSEL, 0, 0, selection)) {
-        return {0xDEAD, 0xBEEF};
-    }
-    return {LOWORD(selection), HIWORD(selection)};
+    return testsupport::Selection(Control(id));
 }
 
 ResourceCounts Program::Counts() const {

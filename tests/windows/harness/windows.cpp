@@ -123,7 +123,20 @@ void PrintTo(const MessageBoxContents& box, std::ostream* out) {
     for (const int id : box.buttons) {
         *out << ' ' << id;
     }
-    *out << " }";
+    *out << " }, owner " << box.owner << (box.ownerEnabled ? " enabled" : " disabled");
+}
+
+MessageBoxContents OkBox(std::string_view text, std::string_view caption, bool icon, HWND owner) {
+    return {nullptr, std::string(caption), std::string(text), owner, false, icon, {IDOK}};
+}
+
+std::vector<MessageBoxContents> OkBoxes(const std::vector<std::string_view>& texts,
+                                        std::string_view caption, bool icon, HWND owner) {
+    std::vector<MessageBoxContents> boxes;
+    for (const std::string_view text : texts) {
+        boxes.push_back(OkBox(text, caption, icon, owner));
+    }
+    return boxes;
 }
 
 bool IsMessageBox(HWND window) {
@@ -146,6 +159,7 @@ MessageBoxContents ReadMessageBox(HWND box) {
     contents.caption = WindowText(box);
     contents.text = WindowText(GetDlgItem(box, BoxTextId));
     contents.owner = GetWindow(box, GW_OWNER);
+    contents.ownerEnabled = contents.owner != nullptr && IsWindowEnabled(contents.owner);
     for (HWND child : Children(box)) {
         if ((Style(child) & WS_VISIBLE) == 0) {
             continue; // Wine keeps a hidden, empty icon static in boxes without an icon
@@ -165,6 +179,27 @@ bool PressFirstButton(const MessageBoxContents& box) {
     const int button = box.buttons.empty() ? IDCANCEL : box.buttons.front();
     return PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                         reinterpret_cast<LPARAM>(GetDlgItem(box.window, button))) != 0;
+}
+
+bool Checked(HWND checkBox) {
+    DWORD_PTR state = 0;
+    return SendTo(checkBox, BM_GETCHECK, 0, 0, state) && state == BST_CHECKED;
+}
+
+std::pair<DWORD, DWORD> Selection(HWND edit) {
+    DWORD_PTR selection = 0xDEADBEEF;
+    if (!SendTo(edit, EM_GETSEL, 0, 0, selection)) {
+        return {0xDEAD, 0xBEEF};
+    }
+    return {LOWORD(selection), HIWORD(selection)};
+}
+
+bool PostKeyPress(HWND target, WORD virtualKey) {
+    const auto scanCode = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    const LPARAM down = 1 | (scanCode << 16);
+    const LPARAM up = down | (LPARAM{1} << 30) | (LPARAM{1} << 31);
+    return PostMessageA(target, WM_KEYDOWN, virtualKey, down) &&
+           PostMessageA(target, WM_KEYUP, virtualKey, up);
 }
 
 } // namespace testsupport

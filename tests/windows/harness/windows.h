@@ -4,6 +4,9 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 // Questions about windows, asked the same way of windows of this process and of another one:
@@ -32,18 +35,33 @@ std::vector<HWND> ThreadDialogs(DWORD threadId);
 // The window and all its descendants.
 std::vector<HWND> WindowAndDescendants(HWND window);
 
-// A message box as it reads.
+// A message box as it reads when first seen.
 struct MessageBoxContents {
     HWND window = nullptr; // only valid while the box is open
     std::string caption;
     std::string text;
     HWND owner = nullptr;
+    bool ownerEnabled = false; // a modal box has disabled its owner by the time it is seen
     bool hasIcon = false;
     std::vector<int> buttons; // ids of its visible push buttons, in the box's order
+
+    // Boxes that read alike are equal, whichever windows they were.
+    friend bool operator==(const MessageBoxContents& a, const MessageBoxContents& b) {
+        const auto reading = [](const MessageBoxContents& box) {
+            return std::tie(box.caption, box.text, box.owner, box.ownerEnabled, box.hasIcon,
+                            box.buttons);
+        };
+        return reading(a) == reading(b);
+    }
 };
 
 // GoogleTest prints boxes with this.
 void PrintTo(const MessageBoxContents& box, std::ostream* out);
+
+// How every box of these programs reads: OK alone, modal to `owner`; one for each text.
+MessageBoxContents OkBox(std::string_view text, std::string_view caption, bool icon, HWND owner);
+std::vector<MessageBoxContents> OkBoxes(const std::vector<std::string_view>& texts,
+                                        std::string_view caption, bool icon, HWND owner);
 
 // Whether `window` is a message box: a dialog holding the message's static and otherwise only
 // statics and push buttons; other dialogs have other controls (edits, check boxes).
@@ -52,5 +70,11 @@ MessageBoxContents ReadMessageBox(HWND box);
 // Posts the command that the box's first button sends when it is clicked; Cancel ends a box
 // without buttons rather than leaving the caller hanging on it.
 bool PressFirstButton(const MessageBoxContents& box);
+
+// A check box's state, an edit field's selection (start, end), and a key pressed and released
+// as the keyboard posts them to the focus.
+bool Checked(HWND checkBox);
+std::pair<DWORD, DWORD> Selection(HWND edit);
+bool PostKeyPress(HWND target, WORD virtualKey);
 
 } // namespace testsupport

@@ -13,12 +13,6 @@ namespace {
 // The watcher of this thread; hooks and thread timers carry no context of their own.
 thread_local MessageBoxWatcher* t_watcher = nullptr;
 
-ObservedBox Observe(HWND box) {
-    MessageBoxContents contents = ReadMessageBox(box);
-    const bool ownerEnabled = contents.owner != nullptr && IsWindowEnabled(contents.owner);
-    return {std::move(contents), ownerEnabled};
-}
-
 } // namespace
 
 MessageBoxWatcher::MessageBoxWatcher(WhileOpen whileOpen) : m_whileOpen(std::move(whileOpen)) {
@@ -45,7 +39,7 @@ MessageBoxWatcher::~MessageBoxWatcher() {
     for (const std::string& failure : m_failures) {
         ADD_FAILURE() << failure;
     }
-    for (const ObservedBox& box : m_waiting) {
+    for (const MessageBoxContents& box : m_waiting) {
         if (IsWindow(box.window)) {
             ADD_FAILURE() << "message box \"" << box.text << "\" was still open";
         }
@@ -62,11 +56,11 @@ LRESULT CALLBACK MessageBoxWatcher::CbtProc(int code, WPARAM wParam, LPARAM lPar
 void MessageBoxWatcher::OnActivate(HWND window) {
     try {
         // A box is activated again when the focus comes back to it; it is seen once.
-        const auto seen = [window](const ObservedBox& box) { return box.window == window; };
+        const auto seen = [window](const MessageBoxContents& box) { return box.window == window; };
         if (!IsMessageBox(window) || std::ranges::any_of(m_waiting, seen)) {
             return;
         }
-        m_boxes.push_back(Observe(window));
+        m_boxes.push_back(ReadMessageBox(window));
         m_waiting.push_back(m_boxes.back());
         // The box is not up yet: its owner is still being deactivated and its modal loop has
         // not started. A thread timer fires from within that loop once the box is idle.
@@ -98,8 +92,8 @@ void CALLBACK MessageBoxWatcher::TimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
 
 void MessageBoxWatcher::CloseWaitingBoxes() {
     // `whileOpen` may pump messages and see more boxes open: take the list first.
-    std::vector<ObservedBox> waiting = std::exchange(m_waiting, {});
-    for (const ObservedBox& box : waiting) {
+    std::vector<MessageBoxContents> waiting = std::exchange(m_waiting, {});
+    for (const MessageBoxContents& box : waiting) {
         if (!IsWindow(box.window)) {
             continue;
         }

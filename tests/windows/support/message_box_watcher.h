@@ -10,21 +10,16 @@
 
 namespace testsupport {
 
-// A message box as it was when it opened; its window is valid only while it is open, i.e.
-// inside WhileOpen.
-struct ObservedBox : MessageBoxContents {
-    bool ownerEnabled = false; // a modal box has disabled its owner by the time it opens
-};
-
-// Catches every message box that opens on this thread while the watcher exists, records it,
-// and closes it as a person pressing its first button would. Each box is closed from within
-// its own modal loop once it is up and idle; `whileOpen`, when given, runs just before that,
-// so a test can look at other windows while the box is open. A failure inside the hook (an
-// exception from `whileOpen`, a box that cannot be closed) is reported as a test failure when
-// the watcher is destroyed. One watcher per thread at a time.
+// Catches every message box that opens on this thread while the watcher exists, records it as
+// it reads then, and closes it as a person pressing its first button would. Each box is closed
+// from within its own modal loop once it is up and idle; `whileOpen`, when given, runs just
+// before that (the box's window is valid only there), so a test can look at other windows while
+// the box is open. A failure inside the hook (an exception from `whileOpen`, a box that cannot
+// be closed) is reported as a test failure when the watcher is destroyed. One watcher per thread
+// at a time.
 class MessageBoxWatcher {
 public:
-    using WhileOpen = std::function<void(const ObservedBox&)>;
+    using WhileOpen = std::function<void(const MessageBoxContents&)>;
 
     explicit MessageBoxWatcher(WhileOpen whileOpen = {});
     ~MessageBoxWatcher();
@@ -32,7 +27,7 @@ public:
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
 
     // The boxes seen so far, in the order they opened.
-    const std::vector<ObservedBox>& Boxes() const { return m_boxes; }
+    const std::vector<MessageBoxContents>& Boxes() const { return m_boxes; }
     void Clear() { m_boxes.clear(); }
 
 private:
@@ -45,8 +40,8 @@ private:
     WhileOpen m_whileOpen;
     HHOOK m_hHook = nullptr;
     UINT_PTR m_nTimer = 0;
-    std::vector<ObservedBox> m_boxes;
-    std::vector<ObservedBox> m_waiting; // opened, not yet closed
+    std::vector<MessageBoxContents> m_boxes;
+    std::vector<MessageBoxContents> m_waiting; // opened, not yet closed
     std::vector<std::string> m_failures;
 };
 

@@ -147,11 +147,4 @@ void Click(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-void PostKey(HWND target, WPARAM virtualKey) {
-    const UINT scanCode = MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
-    const LPARAM down = 1 | static_cast<LPARAM>(scanCode) << 16;
-    PostMessageA(target, WM_KEYDOWN, virtualKey, down);
-    PostMessageA(target, WM_KEYUP, virtualKey, down | LPARAM{3} << 30);
-}
-
 } // namespace testsupport

@@ -58,7 +58,5 @@ bool PumpUntil(HWND dialog, const std::function<bool()>& done,
 
 // Sends the command a click on button `id` sends its dialog.
 void Click(HWND dialog, int id);
-// Posts a key press and release to `target`, as the keyboard delivers them to the focus.
-void PostKey(HWND target, WPARAM virtualKey);
 
 } // namespace testsupport

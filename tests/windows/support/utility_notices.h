@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-// The utility's own notices as the driver's users know them, blanks and spelling included.
+// The utility's texts as the driver's users know them, blanks and spelling included.
 namespace testsupport {
 
 inline constexpr std::string_view NoticeCaption = "VELTA Multi-Serial Adapters !";
@@ -23,5 +23,11 @@ inline constexpr std::string_view StoreFailedNotice =
 inline constexpr std::string_view PartlyStoredNotice =
     "System saved only part of the data in registry, please check your access rights and apply "
     "again !!";
+
+// The data exchange's messages about the two edit fields.
+inline constexpr std::string_view IntegerMessage = "Please enter an integer.";
+inline constexpr std::string_view AdapterRangeMessage = "Please enter an integer between 0 and 4.";
+inline constexpr std::string_view StartPortRangeMessage =
+    "Please enter an integer between 3 and 247.";
 
 } // namespace testsupport
