@@ -39,7 +39,13 @@ constexpr DriverParameters Poisoned{Poison, Poison, Poison, Poison};
 // What a complete installation, DriverKeys{}, holds: two adapters, COM3 first, extended mode
 // on adapter 2 only.
 constexpr DriverParameters Installed{2, 3, 0, 1};
+// A record that differs from it in every field, so that any write of it shows.
+constexpr DriverParameters Changed{9, 12, 1, 0};
 constexpr std::nullopt_t None = std::nullopt;
+// The parameters key without values.
+const DriverKeys Empty{.startNum = None, .extMode0 = None, .extMode1 = None};
+
+using Texts = std::vector<std::string_view>;
 
 class ParameterStore : public testing::Test {
 protected:
@@ -60,7 +66,7 @@ protected:
     }
 
     // The utility's own notices: modal to the given owner, captioned, OK only, no icon.
-    std::vector<MessageBoxContents> Notices(const std::vector<std::string_view>& texts) const {
+    std::vector<MessageBoxContents> Notices(const Texts& texts) const {
         return OkBoxes(texts, NoticeCaption, false, owner);
     }
 
@@ -74,34 +80,32 @@ TEST_F(ParameterStore, LoadShowsANoticeForEachKeyAndValueItCannotRead) {
     struct Row {
         const char* name;
         DriverKeys keys;
-        std::vector<std::string_view> notices;
+        Texts notices;
         DriverParameters loaded; // from the poisoned record
     };
     const Row rows[] = {
         {"complete", {}, {}, Installed},
         // Nothing below the services: five notices, and the fields that cannot be read keep
         // what they held, but the start number and max adapter read as 0.
-        {"no keys",
-         {.serviceKey = false},
-         {ServiceKeyNotice, ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
-         {0, 0, Poison, Poison}},
-        {"no parameters key",
-         {.parametersKey = false},
-         {ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
-         {2, 0, Poison, Poison}},
-        {"empty service key",
-         {.parametersKey = false, .maxAdapter = None},
-         {ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
-         {0, 0, Poison, Poison}},
-        {"empty parameters key",
-         {.startNum = None, .extMode0 = None, .extMode1 = None},
-         {ValueNotice, ValueNotice, ValueNotice},
-         {2, 0, Poison, Poison}},
-        {"no StartNum0", {.startNum = None}, {ValueNotice}, {2, 0, 0, 1}},
-        {"no ExtMode0", {.extMode0 = None}, {ValueNotice}, {2, 3, Poison, 1}},
-        {"no ExtMode1", {.extMode1 = None}, {ValueNotice}, {2, 3, 0, Poison}},
+        {"no keys", DriverKeys{.serviceKey = false},
+         Texts{ServiceKeyNotice, ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
+         DriverParameters{0, 0, Poison, Poison}},
+        {"no parameters key", DriverKeys{.parametersKey = false},
+         Texts{ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
+         DriverParameters{2, 0, Poison, Poison}},
+        {"empty service key", DriverKeys{.parametersKey = false, .maxAdapter = None},
+         Texts{ParametersKeyNotice, ValueNotice, ValueNotice, ValueNotice},
+         DriverParameters{0, 0, Poison, Poison}},
+        {"empty parameters key", Empty, Texts{ValueNotice, ValueNotice, ValueNotice},
+         DriverParameters{2, 0, Poison, Poison}},
+        {"no StartNum0", DriverKeys{.startNum = None}, Texts{ValueNotice},
+         DriverParameters{2, 0, 0, 1}},
+        {"no ExtMode0", DriverKeys{.extMode0 = None}, Texts{ValueNotice},
+         DriverParameters{2, 3, Poison, 1}},
+        {"no ExtMode1", DriverKeys{.extMode1 = None}, Texts{ValueNotice},
+         DriverParameters{2, 3, 0, Poison}},
         // The driver has found no adapter yet: no notice, 0 adapters.
-        {"no MaxAdapter", {.maxAdapter = None}, {}, {0, 3, 0, 1}},
+        {"no MaxAdapter", DriverKeys{.maxAdapter = None}, {}, DriverParameters{0, 3, 0, 1}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -174,9 +178,8 @@ TEST_F(ParameterStore, LoadTakesTheBytesOfValuesOfAnySizeAndType) {
             Install(keys);
 
             DriverParameters parameters = Poisoned;
-            EXPECT_EQ(Load(parameters), Notices(!shape.readable && target.noticed
-                                                    ? std::vector<std::string_view>{ValueNotice}
-                                                    : std::vector<std::string_view>{}));
+            EXPECT_EQ(Load(parameters),
+                      Notices(!shape.readable && target.noticed ? Texts{ValueNotice} : Texts{}));
             DriverParameters expected = Installed;
             expected.*target.field = target.keepsPrevious ? shape.overPoison : shape.overZero;
             EXPECT_EQ(parameters, expected);
@@ -196,25 +199,22 @@ TEST_F(ParameterStore, StoreWritesTheThreeValuesAsDwordsOrNothing) {
         StoreResult result;
         bool readOnly = false; // as the parameters key is for a user without administrator rights
     };
-    const DriverKeys empty{
+    const DriverKeys emptyWithoutMaxAdapter{
         .maxAdapter = None, .startNum = None, .extMode0 = None, .extMode1 = None};
+    const DriverKeys odd{.startNum = RegistryValue{REG_SZ, {'7', '\0'}},
+                         .extMode0 = RegistryValue{REG_BINARY, {1, 2, 3, 4, 5, 6, 7, 8}},
+                         .extMode1 = RegistryValue{REG_DWORD, {1}}};
     const Row rows[] = {
-        {"over the installed values", {}, {7, 12, 1, 0}, StoreResult::Stored},
-        {"into an empty parameters key without MaxAdapter",
-         empty,
-         {3, 1, 1, 0},
-         StoreResult::Stored},
+        {"over the installed values", {}, DriverParameters{7, 12, 1, 0}, StoreResult::Stored},
+        {"into an empty parameters key without MaxAdapter", emptyWithoutMaxAdapter,
+         DriverParameters{3, 1, 1, 0}, StoreResult::Stored},
         // Numbers are stored as their 32-bit two's complement, whatever the dialog allowed.
-        {"over values of other types and sizes",
-         {.startNum = RegistryValue{REG_SZ, {'7', '\0'}},
-          .extMode0 = RegistryValue{REG_BINARY, {1, 2, 3, 4, 5, 6, 7, 8}},
-          .extMode1 = RegistryValue{REG_DWORD, {1}}},
-         {-1, -2, INT32_MIN, INT32_MAX},
-         StoreResult::Stored},
-        {"no keys", {.serviceKey = false}, {9, 12, 1, 0}, StoreResult::Unchanged},
-        {"no parameters key", {.parametersKey = false}, {9, 12, 1, 0}, StoreResult::Unchanged},
-        {"read-only parameters key", {}, {9, 12, 1, 0}, StoreResult::Unchanged, true},
-        {"read-only empty parameters key", empty, {9, 12, 1, 0}, StoreResult::Unchanged, true},
+        {"over values of other types and sizes", odd,
+         DriverParameters{-1, -2, INT32_MIN, INT32_MAX}, StoreResult::Stored},
+        {"no keys", DriverKeys{.serviceKey = false}, Changed, StoreResult::Unchanged},
+        {"no parameters key", DriverKeys{.parametersKey = false}, Changed, StoreResult::Unchanged},
+        {"read-only parameters key", DriverKeys{}, Changed, StoreResult::Unchanged, true},
+        {"read-only empty parameters key", Empty, Changed, StoreResult::Unchanged, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
@@ -262,17 +262,16 @@ TEST_F(ParameterStore, StoreUndoesItsWritesWhenOneFails) {
     // A StartNum0 of another type and size must come back byte for byte, and ExtMode0, missing,
     // must be missing again.
     const DriverKeys keys{.startNum = RegistryValue{REG_BINARY, {1, 2, 3, 4, 5}}, .extMode0 = None};
-    constexpr DriverParameters record{9, 12, 1, 0};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
         Install(keys);
         const StoreResult result = [&] {
             RegistryFaults faults(row.faults);
-            return params::StoreDriverParameters(record);
+            return params::StoreDriverParameters(Changed);
         }();
         DriverKeys expected = keys;
         if (row.leftNew != nullptr) {
-            expected.*row.leftNew = KeysOf(record).*row.leftNew;
+            expected.*row.leftNew = KeysOf(Changed).*row.leftNew;
         }
         EXPECT_EQ(result, row.result);
         EXPECT_EQ(DriverKeysSnapshot(), SnapshotOf(expected));
