@@ -65,7 +65,7 @@ protected:
         return watcher.Boxes();
     }
 
-    // The utility's own notices: modal to the given owner, captioned, OK only, no icon.
+    // The utility's own notices: modal to the hidden owner, captioned, OK only, no icon.
     std::vector<MessageBoxContents> Notices(const Texts& texts) const {
         return OkBoxes(texts, NoticeCaption, false, owner);
     }
