@@ -83,18 +83,17 @@ DWORD HandleTableEntries(DWORD processId) {
     }
 }
 
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<DWORD*>(count);
+    return TRUE;
+}
+
 // Windows of the process, its top-level windows and all their descendants.
 DWORD WindowCount(DWORD processId) {
     DWORD windows = 0;
     for (HWND window : ProcessWindows(processId)) {
         ++windows;
-        EnumChildWindows(
-            window,
-            [](HWND, LPARAM descendants) -> BOOL {
-                ++*reinterpret_cast<DWORD*>(descendants);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&windows));
+        EnumChildWindows(window, CountWindow, reinterpret_cast<LPARAM>(&windows));
     }
     return windows;
 }

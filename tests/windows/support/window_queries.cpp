@@ -22,25 +22,27 @@ bool IsPushButton(HWND window) {
     return ClassName(window) == "Button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
 }
 
+struct Collection {
+    std::vector<HWND> windows;
+    std::exception_ptr failure;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
+    auto& state = *reinterpret_cast<Collection*>(context);
+    try {
+        state.windows.push_back(window);
+        return TRUE;
+    } catch (...) {
+        state.failure = std::current_exception();
+        return FALSE;
+    }
+}
+
 // The windows that `enumerate` (EnumWindows or the like) hands to its callback. The callback
 // is the system's: an exception (out of memory) is carried past it, not through it.
 template <class Enumerate> std::vector<HWND> Collect(Enumerate enumerate) {
-    struct Collection {
-        std::vector<HWND> windows;
-        std::exception_ptr failure;
-    } collection;
-    enumerate(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& state = *reinterpret_cast<Collection*>(context);
-            try {
-                state.windows.push_back(window);
-                return TRUE;
-            } catch (...) {
-                state.failure = std::current_exception();
-                return FALSE;
-            }
-        },
-        reinterpret_cast<LPARAM>(&collection));
+    Collection collection;
+    enumerate(CollectWindow, reinterpret_cast<LPARAM>(&collection));
     if (collection.failure) {
         std::rethrow_exception(collection.failure);
     }
