@@ -1,5 +1,5 @@
-# Cross-compiles for 64-bit Windows with clang, on the MinGW-w64 runtime and the libstdc++
-# of Debian's MinGW-w64 GCC (posix thread model).
+# Cross-compiles for 64-bit Windows with clang and lld, on the MinGW-w64 runtime and the
+# libstdc++ of Debian's MinGW-w64 GCC (posix thread model).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(triple x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER clang)
@@ -17,4 +17,6 @@ cmake_path(GET libgcc PARENT_PATH gcc_dir)
 set(CMAKE_SYSROOT /usr/${triple})
 string(JOIN " " CMAKE_CXX_FLAGS_INIT -isystem ${gcc_dir}/include/c++
        -isystem ${gcc_dir}/include/c++/${triple} -isystem ${gcc_dir}/include/c++/backward)
-set(CMAKE_EXE_LINKER_FLAGS_INIT -L${gcc_dir})
+# clang pads its own copies of the standard exceptions' type names, which GNU ld then warns
+# differ in size from libstdc++'s, once for each such type in each program; lld takes either.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-L${gcc_dir} -fuse-ld=lld")

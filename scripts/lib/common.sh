@@ -26,8 +26,9 @@ windows_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev win
 # The 32-bit Windows build (built and checked here, not run: this Wine runs no 32-bit programs).
 x86_packages=(cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest)
 
-# The second compiler for 64-bit Windows: clang, on the MinGW-w64 runtime and GCC's libstdc++.
-clang_windows_packages=(clang g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
+# The second compiler for 64-bit Windows: clang and lld, on the MinGW-w64 runtime and GCC's
+# libstdc++.
+clang_windows_packages=(clang lld g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
 
 # What the host build of the rules and the fuzzer needs.
 host_packages=(cmake make clang libclang-rt-14-dev googletest)
