@@ -1,4 +1,4 @@
-# Shared by scripts/run, scripts/test and bench/run. Source it; do not run it.
+# Shared by scripts/run, scripts/test, scripts/release and bench/run. Source it; do not run it.
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
@@ -23,8 +23,21 @@ ensure_packages() {
 windows_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine
                   googletest fonts-freefont-ttf)
 
+# The 32-bit Windows build (built and checked here, not run: this Wine runs no 32-bit programs).
+x86_packages=(cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest)
+
+# The second compiler for 64-bit Windows: clang and lld, on the MinGW-w64 runtime and GCC's
+# libstdc++.
+clang_windows_packages=(clang lld g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
+
 # What the host build of the rules and the fuzzer needs.
 host_packages=(cmake make clang libclang-rt-14-dev googletest)
+
+# Packing, signing and checking a release.
+release_packages=(git zip unzip osslsigncode)
+
+# Taking a picture of the dialog on a virtual display.
+screenshot_packages=(xvfb x11-utils imagemagick)
 
 # wine_in PREFIX ARGS...: runs Wine in PREFIX, quietly.
 wine_in() {

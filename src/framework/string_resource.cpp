@@ -1,7 +1,5 @@
 #include "framework/string_resource.h"
 
-#include <algorithm>
-
 namespace framework {
 
 namespace {
@@ -38,7 +36,9 @@ std::string LoadStringResource(UINT id, std::size_t maxChars) {
     std::string text(static_cast<std::size_t>(length), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, entry.data(), wideLength, text.data(), length, nullptr,
                           nullptr);
-    text.resize(std::min(text.size(), maxChars));
+    if (text.size() > maxChars) {
+        text.resize(maxChars);
+    }
     return text;
 }
 
