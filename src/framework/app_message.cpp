@@ -13,9 +13,8 @@ namespace framework {
 
 namespace {
 
-// Longest template FormatPlaceholders loads, and longest own text of a failure.
+// Longest template FormatPlaceholders loads.
 constexpr std::size_t kMaxTemplate = 255;
-constexpr std::size_t kMaxFailureText = 127;
 
 // The window that owns an application-level box: the main window, or the pop-up of it that was
 // active last, never a child.

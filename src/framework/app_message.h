@@ -5,10 +5,14 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace framework {
+
+// The longest own text of a failure that is shown; longer ones are cut.
+inline constexpr std::size_t kMaxFailureText = 127;
 
 // Shows `text` modally and returns the button pressed. A `helpId` other than 0 makes
 // 0x30000 + helpId the application's help context while the box is open. Takes no memory of

@@ -14,9 +14,6 @@ namespace {
 
 CApplication* s_application = nullptr;
 
-// A failure's own text is at most this long.
-constexpr std::size_t kMaxFailureText = 127;
-
 std::string ModulePath(HINSTANCE instance) {
     std::string path(MAX_PATH, '\0');
     for (;;) {

@@ -212,13 +212,10 @@ bool CDialog::OnHelp() {
 }
 
 HWND CDialog::ChooseOwner() const {
-    // The main window is often this very dialog, whose window does not exist yet.
-    const CApplication* application = CApplication::Current();
-    const CDialog* mainWindow = application != nullptr ? application->MainWindow() : nullptr;
-    if (mainWindow == nullptr || mainWindow == this || mainWindow->Handle() == nullptr) {
-        return nullptr;
-    }
-    return ::GetLastActivePopup(::GetAncestor(mainWindow->Handle(), GA_ROOT));
+    // The main window is often this very dialog, whose window does not exist yet: no owner.
+    const HWND mainWindow = MainWindowHandle();
+    return mainWindow != nullptr ? ::GetLastActivePopup(::GetAncestor(mainWindow, GA_ROOT))
+                                 : nullptr;
 }
 
 void CDialog::CentreUnlessPlaced(HWND owner) {

@@ -8,10 +8,9 @@
 //     }
 //
 // and whatever it does not list goes on to its base class's table (CDialog's here). Handlers are
-// typed: they take nothing, or (WPARAM, LPARAM); a WM_COMMAND handler takes the command cracked,
-// (int id, UINT code, HWND control). They return nothing (handled, result 0), a MessageResult,
-// a number or a handle. Command tables (DispatchCommand) list command ids and handlers that take
-// nothing.
+// typed: they take nothing, but a WM_COMMAND handler takes the command cracked, (int id,
+// UINT code, HWND control). They return a MessageResult, a number or a handle. Command tables
+// (DispatchCommand) list command ids and handlers that take nothing.
 
 #include <windows.h>
 
@@ -35,31 +34,24 @@ struct NoBaseTable {};
 
 namespace detail {
 
-template <class Call> MessageResult ResultOf(Call&& call) {
-    using Result = decltype(call());
-    if constexpr (std::is_void_v<Result>) {
-        call();
-        return 0;
-    } else if constexpr (std::is_same_v<Result, MessageResult>) {
-        return call();
+template <class Result> MessageResult ToMessageResult(Result result) {
+    if constexpr (std::is_same_v<Result, MessageResult>) {
+        return result;
     } else if constexpr (std::is_pointer_v<Result>) {
-        return reinterpret_cast<LRESULT>(call());
+        return reinterpret_cast<LRESULT>(result);
     } else {
-        return static_cast<LRESULT>(call());
+        return static_cast<LRESULT>(result);
     }
 }
 
 template <class Entry, class Self> MessageResult Crack(Self& self, WPARAM wParam, LPARAM lParam) {
     constexpr auto handler = Entry::handler;
     if constexpr (Entry::key == WM_COMMAND) {
-        return ResultOf([&] {
-            return (self.*handler)(static_cast<int>(LOWORD(wParam)), UINT{HIWORD(wParam)},
-                                   reinterpret_cast<HWND>(lParam));
-        });
-    } else if constexpr (std::is_invocable_v<decltype(handler), Self&, WPARAM, LPARAM>) {
-        return ResultOf([&] { return (self.*handler)(wParam, lParam); });
+        return ToMessageResult((self.*handler)(static_cast<int>(LOWORD(wParam)),
+                                               UINT{HIWORD(wParam)},
+                                               reinterpret_cast<HWND>(lParam)));
     } else {
-        return ResultOf([&] { return (self.*handler)(); });
+        return ToMessageResult((self.*handler)());
     }
 }
 
@@ -85,11 +77,7 @@ MessageResult Dispatch(Self& self, UINT message, WPARAM wParam, LPARAM lParam) {
 // when nobody handles it.
 template <class Base, class... Entries, class Self> bool DispatchCommand(Self& self, UINT id) {
     const bool listed = ((id == Entries::key && ((self.*Entries::handler)(), true)) || ...);
-    if constexpr (std::is_same_v<Base, NoBaseTable>) {
-        return listed;
-    } else {
-        return listed || self.Base::OnCommand(id);
-    }
+    return listed || self.Base::OnCommand(id);
 }
 
 } // namespace framework
