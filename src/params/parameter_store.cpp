@@ -25,10 +25,16 @@ constexpr const char* ExtMode1Name = "ExtMode1";
 // Every value is four bytes: a little-endian 32-bit number.
 static_assert(sizeof(std::int32_t) == 4);
 
-// The key below HKEY_LOCAL_MACHINE, or an empty key when it cannot be opened.
-RegistryKey OpenKey(const char* path) {
+// The rights each operation opens its keys with, and no more: elevated, a key opened with
+// whatever the caller may have would carry the rights to change its security and delete it too.
+// Storing reads what it may have to put back; KEY_SET_VALUE covers removing a value.
+constexpr REGSAM LoadAccess = KEY_QUERY_VALUE;
+constexpr REGSAM StoreAccess = KEY_QUERY_VALUE | KEY_SET_VALUE;
+
+// The key below HKEY_LOCAL_MACHINE, or an empty key when it cannot be opened with `access`.
+RegistryKey OpenKey(const char* path, REGSAM access) {
     HKEY key = nullptr;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &key) != ERROR_SUCCESS) {
         return RegistryKey{};
     }
     return RegistryKey{key};
@@ -103,11 +109,11 @@ bool PutBack(const RegistryKey& key, const ValueChange& change) {
 
 void LoadDriverParameters(DriverParameters& parameters,
                           const std::function<void(Unreadable)>& report) {
-    const RegistryKey serviceKey = OpenKey(ServiceKeyPath);
+    const RegistryKey serviceKey = OpenKey(ServiceKeyPath, LoadAccess);
     if (!serviceKey.IsOpen()) {
         report(Unreadable::ServiceKey);
     }
-    const RegistryKey parametersKey = OpenKey(ParametersKeyPath);
+    const RegistryKey parametersKey = OpenKey(ParametersKeyPath, LoadAccess);
     if (!parametersKey.IsOpen()) {
         report(Unreadable::ParametersKey);
     }
@@ -132,7 +138,7 @@ void LoadDriverParameters(DriverParameters& parameters,
 }
 
 StoreResult StoreDriverParameters(const DriverParameters& parameters) {
-    const RegistryKey parametersKey = OpenKey(ParametersKeyPath);
+    const RegistryKey parametersKey = OpenKey(ParametersKeyPath, StoreAccess);
     if (!parametersKey.IsOpen()) {
         return StoreResult::Unchanged;
     }

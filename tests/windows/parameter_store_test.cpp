@@ -234,6 +234,60 @@ TEST_F(ParameterStore, StoreWritesTheThreeValuesAsDwordsOrNothing) {
     }
 }
 
+// Which keys the program opens, and with which rights, while this exists.
+class KeyOpenings {
+public:
+    using Opening = std::pair<std::string, REGSAM>;
+
+    KeyOpenings() {
+        s_openings = &m_openings;
+        s_patch = &m_patch;
+    }
+    ~KeyOpenings() { s_openings = nullptr; }
+    KeyOpenings(const KeyOpenings&) = delete;
+    KeyOpenings& operator=(const KeyOpenings&) = delete;
+
+    const std::vector<Opening>& Openings() const { return m_openings; }
+
+private:
+    static LSTATUS WINAPI Open(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
+        EXPECT_EQ(root, HKEY_LOCAL_MACHINE);
+        s_openings->emplace_back(path, access);
+        return s_patch->Original()(root, path, options, access, key);
+    }
+
+    static inline std::vector<Opening>* s_openings = nullptr;
+    static inline ImportPatch<decltype(RegOpenKeyExA)>* s_patch = nullptr;
+
+    std::vector<Opening> m_openings;
+    ImportPatch<decltype(RegOpenKeyExA)> m_patch{"advapi32.dll", "RegOpenKeyExA", &Open};
+};
+
+// Each key is opened with the rights its use needs and no more: elevated, a key opened with all
+// the caller may have would carry the rights to change its security and to delete it. Without
+// administrator rights the settings still load.
+TEST_F(ParameterStore, KeysAreOpenedWithNoMoreRightsThanTheirUseNeeds) {
+    Install({});
+    const std::string service(ServiceKeyPath), parameters(ParametersKeyPath);
+    {
+        KeyOpenings load;
+        DriverParameters loaded = Poisoned;
+        EXPECT_EQ(Load(loaded), Notices({}));
+        EXPECT_EQ(load.Openings(), (std::vector<KeyOpenings::Opening>{
+                                       {service, KEY_QUERY_VALUE}, {parameters, KEY_QUERY_VALUE}}));
+    }
+    {
+        KeyOpenings store;
+        EXPECT_EQ(params::StoreDriverParameters(Changed), StoreResult::Stored);
+        EXPECT_EQ(store.Openings(), (std::vector<KeyOpenings::Opening>{
+                                        {parameters, KEY_QUERY_VALUE | KEY_SET_VALUE}}));
+    }
+    ReadOnlyKey readOnly(ParametersKeyPath);
+    DriverParameters loaded = Poisoned;
+    EXPECT_EQ(Load(loaded), Notices({}));
+    EXPECT_EQ(loaded, (DriverParameters{2, 12, 1, 0}));
+}
+
 // The driver must never start on half the new settings: when a write fails, those before it get
 // back what they held, and a value that cannot be put back is owned up to rather than hidden.
 TEST_F(ParameterStore, StoreUndoesItsWritesWhenOneFails) {
