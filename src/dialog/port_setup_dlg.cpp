@@ -20,6 +20,17 @@ struct IntegerRange {
 constexpr IntegerRange kAdapterCountRange{0, 4};
 constexpr IntegerRange kStartPortRange{3, 247};
 
+// What screen readers announce for the value controls: the labels a sighted user reads beside
+// them. Left to itself, the system names a check box by its own text ("ON", both of them) and an
+// edit field after the static text before it in the template, which for these two is not their
+// label; the template's order cannot change.
+constexpr ControlName kControlNames[] = {
+    {IDC_ADAPTER_COUNT, L"System detect adapter"},
+    {IDC_START_PORT, L"Adapter #1 1'st port Com number"},
+    {IDC_EXTMODE0, L"Adapter #1 Cable Extened Mode"},
+    {IDC_EXTMODE1, L"Adapter #2 Cable Extened Mode"},
+};
+
 } // namespace
 
 CPortSetupDlg::CPortSetupDlg() : CPortSetupDlg(IDD_PORTSETUP_DIALOG) {}
@@ -31,8 +42,9 @@ CPortSetupDlg::CPortSetupDlg(UINT templateId)
 framework::MessageResult CPortSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     using framework::On;
     return framework::Dispatch<CDialog, On<WM_PAINT, &CPortSetupDlg::PaintMinimized>,
-                               On<WM_QUERYDRAGICON, &CPortSetupDlg::GetDragIcon>>(*this, message,
-                                                                                  wParam, lParam);
+                               On<WM_QUERYDRAGICON, &CPortSetupDlg::GetDragIcon>,
+                               On<WM_DESTROY, &CPortSetupDlg::OnDestroy>>(*this, message, wParam,
+                                                                          lParam);
 }
 
 params::DriverParameters CPortSetupDlg::Parameters() const {
@@ -70,6 +82,21 @@ bool CPortSetupDlg::OnDialogInit() {
     SetIcon(m_hIcon, true);
     SetIcon(m_hIcon, false);
     return true;
+}
+
+void CPortSetupDlg::OnShown() noexcept {
+    // Starting COM and the accessibility service costs time; the focus starts on Apply, which
+    // is named right already, so the names can come once the window is up.
+    m_accessibleNames.emplace(m_hWnd, kControlNames);
+    if (!m_accessibleNames->Given()) {
+        m_accessibleNames.reset(); // nothing to take back: leave COM at once
+    }
+}
+
+framework::MessageResult CPortSetupDlg::OnDestroy() {
+    // The dialog hears of its end before its controls are destroyed.
+    m_accessibleNames.reset();
+    return std::nullopt;
 }
 
 void CPortSetupDlg::OnApply() {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "dialog/accessible_names.h"
 #include "framework/dialog.h"
 #include "params/driver_parameters.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace dialog {
 
@@ -29,6 +31,7 @@ protected:
     // Apply is the dialog's OK button, Quit its Cancel button.
     void OnOK() override { OnApply(); }
     void OnCancel() override { OnQuit(); }
+    void OnShown() noexcept override;
 
     framework::CButton m_btnApply;
 
@@ -37,6 +40,7 @@ private:
     void OnQuit();
     void SetParameters(const params::DriverParameters& parameters);
     framework::MessageResult PaintMinimized();
+    framework::MessageResult OnDestroy();
     HICON GetDragIcon() const { return m_hIcon; }
 
     std::int32_t m_nMaxAdapter = 0;
@@ -44,6 +48,7 @@ private:
     std::int32_t m_nExtMode0 = 0;
     std::int32_t m_nExtMode1 = 0;
     HICON m_hIcon = nullptr;
+    std::optional<AccessibleNames> m_accessibleNames;
 };
 
 } // namespace dialog

@@ -251,6 +251,7 @@ void CDialog::ShowForTheFirstTime() {
     m_shown = true;
     ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
     ::UpdateWindow(m_hWnd);
+    OnShown();
 }
 
 void CDialog::RunModalLoop() {

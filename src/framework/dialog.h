@@ -55,6 +55,10 @@ protected:
     virtual void OnOK();
     virtual void OnCancel();
 
+    // Runs once, right after the window is first shown and painted: for work that the user need
+    // not wait for. It runs in the modal loop, outside the dialog procedure, so it must not throw.
+    virtual void OnShown() noexcept {}
+
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

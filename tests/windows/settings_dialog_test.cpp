@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -474,6 +476,189 @@ TEST_F(SettingsWindow, PartlyStoredSettingsAskForAnotherApply) {
     });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(ReadValue(ParametersKeyPath, "StartNum0"), Dword(12));
+}
+
+// ---- Names for screen readers ----
+
+// Stands in for the system's accessibility property service, which Wine does not implement: it
+// records what it is asked to do, and fails the `failingName`th name it is given (0: none).
+class CRecordingAccPropServices : public IAccPropServices {
+public:
+    struct Call {
+        bool set; // SetHwndPropStr, else ClearHwndProps
+        HWND control;
+        DWORD object, child;
+        GUID property;
+        std::wstring name; // given; empty for a clear
+        bool controlAlive; // still a window when the call came
+        friend bool operator==(const Call&, const Call&) = default;
+        friend void PrintTo(const Call& call, std::ostream* out) {
+            *out << (call.set ? "set " : "clear ") << call.control
+                 << (call.controlAlive ? "" : " (gone)") << ", object "
+                 << static_cast<LONG>(call.object) << ", child " << call.child
+                 << (call.property == PROPID_ACC_NAME ? ", name " : ", another property ")
+                 << testing::PrintToString(call.name);
+        }
+    };
+    std::vector<Call> calls;
+    int failingName = 0;
+    ULONG references = 1; // the test's own
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        *object = iid == __uuidof(IUnknown) || iid == IID_IAccPropServices ? this : nullptr;
+        return *object != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+
+    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND control, DWORD object, DWORD child,
+                                             MSAAPROPID property, LPCWSTR name) override {
+        calls.push_back({true, control, object, child, property, name, IsWindow(control) != 0});
+        return std::ranges::count_if(calls, &Call::set) == failingName ? E_NOTIMPL : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND control, DWORD object, DWORD child,
+                                             const MSAAPROPID* properties, int count) override {
+        for (const MSAAPROPID& property : std::span(properties, static_cast<std::size_t>(count))) {
+            calls.push_back({false, control, object, child, property, {}, IsWindow(control) != 0});
+        }
+        return S_OK;
+    }
+
+    // Nothing else is asked of the service.
+    HRESULT STDMETHODCALLTYPE SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int,
+                                            IAccPropServer*, AnnoScope) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND, DWORD, DWORD, MSAAPROPID, VARIANT) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int,
+                                                IAccPropServer*, AnnoScope) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**,
+                                                        DWORD*) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*,
+                                                          DWORD*) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int,
+                                                 IAccPropServer*, AnnoScope) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*,
+                                                           DWORD*) override {
+        return Unexpected();
+    }
+
+private:
+    static HRESULT Unexpected() {
+        ADD_FAILURE() << "the dialog asked the accessibility service for something else";
+        return E_NOTIMPL;
+    }
+};
+
+// What the program's calls of CoCreateInstance get, while a test runs.
+CRecordingAccPropServices* g_accPropServices = nullptr;
+HRESULT g_createResult = S_OK;
+
+HRESULT WINAPI CreateRecordingService(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID iid,
+                                      void** object) {
+    EXPECT_TRUE(classId == CLSID_AccPropServices && outer == nullptr &&
+                context == CLSCTX_INPROC_SERVER && iid == IID_IAccPropServices)
+        << "not the in-process accessibility property service";
+    *object = nullptr;
+    if (FAILED(g_createResult)) {
+        return g_createResult;
+    }
+    g_accPropServices->AddRef();
+    *object = static_cast<IAccPropServices*>(g_accPropServices);
+    return S_OK;
+}
+
+// The value controls are named after the labels beside them, from the moment the window is up
+// until it goes, all of them or none; a service that is missing or fails leaves a dialog that
+// opens and applies as it always did.
+TEST_F(SettingsWindow, ValueControlsCarryTheirLabelsForScreenReaders) {
+    struct Row {
+        const char* why;
+        HRESULT created;
+        int failingName;
+        std::size_t named; // names given before the failure, then taken back
+    };
+    const Row rows[] = {
+        {"service at work", S_OK, 0, 4},
+        {"no service", REGDB_E_CLASSNOTREG, 0, 0},
+        // As under Wine, which has the service but no names.
+        {"first name refused", S_OK, 1, 0},
+        {"third name refused", S_OK, 3, 2},
+    };
+    constexpr std::pair<int, const wchar_t*> Names[] = {
+        {IDC_ADAPTER_COUNT, L"System detect adapter"},
+        {IDC_START_PORT, L"Adapter #1 1'st port Com number"},
+        {IDC_EXTMODE0, L"Adapter #1 Cable Extened Mode"},
+        {IDC_EXTMODE1, L"Adapter #2 Cable Extened Mode"},
+    };
+    using Call = CRecordingAccPropServices::Call;
+    const auto calls = [&](HWND window, bool set, std::size_t count) {
+        std::vector<Call> expected;
+        for (const auto& [id, name] : std::span(Names).first(count)) {
+            expected.push_back({set, GetDlgItem(window, id), static_cast<DWORD>(OBJID_CLIENT),
+                                CHILDID_SELF, PROPID_ACC_NAME, set ? name : L"", true});
+        }
+        return expected;
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        CRecordingAccPropServices service;
+        service.failingName = row.failingName;
+        g_accPropServices = &service;
+        g_createResult = row.created;
+        ImportPatch<decltype(CoCreateInstance)> patch("ole32.dll", "CoCreateInstance",
+                                                      &CreateRecordingService);
+        MessageBoxWatcher watcher;
+        dialog::CPortSetupDlg settings;
+        std::vector<Call> expected;
+        const INT_PTR result = RunDialog(settings, [&](HWND window) {
+            expected = calls(window, true, row.named + (row.failingName != 0 ? 1 : 0));
+            if (row.failingName == 0) {
+                EXPECT_EQ(service.calls, expected) << "while the window is up";
+            }
+            SetDlgItemTextA(window, IDC_START_PORT, "12");
+            Click(window, IDOK);
+            const std::vector<Call> clears = calls(window, false, row.named);
+            expected.insert(expected.end(), clears.begin(), clears.end());
+        });
+        EXPECT_EQ(result, IDOK);
+        EXPECT_EQ(ReadValue(ParametersKeyPath, "StartNum0"), Dword(12));
+        EXPECT_EQ(service.calls, expected);
+        EXPECT_EQ(service.references, 1u) << "the service was not released";
+    }
+    const HRESULT entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(entered, S_OK) << "the dialog left this thread in a COM apartment";
+    if (SUCCEEDED(entered)) {
+        CoUninitialize();
+    }
 }
 
 TEST_F(Exchange, LoadRunShowsEveryFieldWithoutMessages) {
