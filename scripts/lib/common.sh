@@ -36,8 +36,22 @@ host_packages=(cmake make clang libclang-rt-14-dev googletest)
 # Packing, signing and checking a release.
 release_packages=(git zip unzip osslsigncode)
 
+# Signing with a time stamp from an authority of the test's own.
+signing_test_packages=(osslsigncode openssl python3)
+
 # Taking a picture of the dialog on a virtual display.
 screenshot_packages=(xvfb x11-utils imagemagick)
+
+# sign_exe IN OUT: writes IN signed to OUT, with SHA-256, by the maker's certificate and key
+# (BORVEX_SIGN_CERT, BORVEX_SIGN_KEY: PEM files, the key not encrypted). With
+# BORVEX_SIGN_TIMESTAMP, an RFC 3161 time-stamp URL, the signature is time-stamped there: it then
+# proves it was made while the certificate was valid, and keeps validating after it expires.
+sign_exe() {
+    local timestamp=()
+    [ -z "${BORVEX_SIGN_TIMESTAMP:-}" ] || timestamp=(-ts "$BORVEX_SIGN_TIMESTAMP")
+    osslsigncode sign -certs "$BORVEX_SIGN_CERT" -key "$BORVEX_SIGN_KEY" -h sha256 \
+        -n "VELTA Multi-Serial Adapters setup" "${timestamp[@]}" -in "$1" -out "$2" >/dev/null
+}
 
 # wine_in PREFIX ARGS...: runs Wine in PREFIX, quietly.
 wine_in() {
