@@ -1,5 +1,6 @@
 #include "app/port_setup_app.h"
 #include "framework/application.h"
+#include "framework/system_library.h"
 
 #include <windows.h>
 
@@ -13,13 +14,9 @@ app::CPortSetupApp theApp;
 // for us in System32 only. Windows 7 has the call only with update KB2533623; importing it
 // would stop the program from starting at all without that update, so it is looked up.
 void LoadDllsFromSystemDirectoryOnly() {
-    using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
-    const FARPROC call =
-        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
-    if (call != nullptr) {
-        // Through void (*)(), the one cast between function types the compilers take silently.
-        reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void (*)()>(call))(
-            LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (const auto call = framework::LookUp<BOOL WINAPI(DWORD)>(::GetModuleHandleA("kernel32.dll"),
+                                                                "SetDefaultDllDirectories")) {
+        call(LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/system_library.h"
+
 #include <windows.h>
 
 #include <oleacc.h>
@@ -32,18 +34,23 @@ public:
     bool Given() const noexcept { return m_service != nullptr; }
 
 private:
-    // The calling thread's membership of a single-threaded apartment, as long as this exists.
-    class Apartment {
+    // COM for the calling thread while this exists: ole32 loaded, and the thread in a
+    // single-threaded apartment.
+    class Com {
     public:
-        Apartment() noexcept;
-        ~Apartment();
-        Apartment(const Apartment&) = delete;
-        Apartment& operator=(const Apartment&) = delete;
+        Com() noexcept;
+        ~Com();
+        Com(const Com&) = delete;
+        Com& operator=(const Com&) = delete;
 
-        bool Entered() const noexcept { return SUCCEEDED(m_result); }
+        // The accessibility property service, or null.
+        IAccPropServices* CreatePropServices() const noexcept;
 
     private:
-        HRESULT m_result;
+        framework::LoadedLibrary m_ole32;
+        decltype(&::CoUninitialize) m_uninitialize = nullptr;
+        decltype(&::CoCreateInstance) m_createInstance = nullptr;
+        bool m_entered = false;
     };
 
     struct Release {
@@ -52,7 +59,7 @@ private:
 
     void Clear() noexcept;
 
-    Apartment m_apartment; // first in, last out: the service is released inside it
+    Com m_com; // first in, last out: the service is released inside the apartment
     std::unique_ptr<IAccPropServices, Release> m_service;
     HWND m_dialog;
     std::span<const ControlName> m_names;

@@ -480,9 +480,11 @@ TEST_F(SettingsWindow, PartlyStoredSettingsAskForAnotherApply) {
 
 // ---- Names for screen readers ----
 
-// Stands in for the system's accessibility property service, which Wine does not implement: it
-// records what it is asked to do, and fails the `failingName`th name it is given (0: none).
-class CRecordingAccPropServices : public IAccPropServices {
+// Stands in for the system's accessibility property service, which Wine does not implement:
+// registered as the service's class for this thread's apartment, it is what COM hands the dialog.
+// It records what it is asked to do, and fails to be made when `created` says so and the
+// `failingName`th name it is given (0: none).
+class CRecordingAccPropServices : public IAccPropServices, public IClassFactory {
 public:
     struct Call {
         bool set; // SetHwndPropStr, else ClearHwndProps
@@ -501,15 +503,27 @@ public:
         }
     };
     std::vector<Call> calls;
+    HRESULT created = S_OK;
     int failingName = 0;
     ULONG references = 1; // the test's own
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = iid == __uuidof(IUnknown) || iid == IID_IAccPropServices ? this : nullptr;
+        *object = nullptr;
+        if (iid == __uuidof(IUnknown) || iid == IID_IAccPropServices) {
+            *object = static_cast<IAccPropServices*>(this);
+        } else if (iid == IID_IClassFactory) {
+            *object = static_cast<IClassFactory*>(this);
+        }
         return *object != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** object) override {
+        *object = nullptr;
+        return SUCCEEDED(created) ? QueryInterface(iid, object) : created;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
     HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND control, DWORD object, DWORD child,
                                              MSAAPROPID property, LPCWSTR name) override {
@@ -578,24 +592,6 @@ private:
     }
 };
 
-// What the program's calls of CoCreateInstance get, while a test runs.
-CRecordingAccPropServices* g_accPropServices = nullptr;
-HRESULT g_createResult = S_OK;
-
-HRESULT WINAPI CreateRecordingService(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID iid,
-                                      void** object) {
-    EXPECT_TRUE(classId == CLSID_AccPropServices && outer == nullptr &&
-                context == CLSCTX_INPROC_SERVER && iid == IID_IAccPropServices)
-        << "not the in-process accessibility property service";
-    *object = nullptr;
-    if (FAILED(g_createResult)) {
-        return g_createResult;
-    }
-    g_accPropServices->AddRef();
-    *object = static_cast<IAccPropServices*>(g_accPropServices);
-    return S_OK;
-}
-
 // The value controls are named after the labels beside them, from the moment the window is up
 // until it goes, all of them or none; a service that is missing or fails leaves a dialog that
 // opens and applies as it always did.
@@ -628,14 +624,17 @@ TEST_F(SettingsWindow, ValueControlsCarryTheirLabelsForScreenReaders) {
         }
         return expected;
     };
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
         CRecordingAccPropServices service;
+        service.created = row.created;
         service.failingName = row.failingName;
-        g_accPropServices = &service;
-        g_createResult = row.created;
-        ImportPatch<decltype(CoCreateInstance)> patch("ole32.dll", "CoCreateInstance",
-                                                      &CreateRecordingService);
+        DWORD registration = 0;
+        ASSERT_EQ(CoRegisterClassObject(CLSID_AccPropServices,
+                                        static_cast<IClassFactory*>(&service), CLSCTX_INPROC_SERVER,
+                                        REGCLS_MULTIPLEUSE, &registration),
+                  S_OK);
         MessageBoxWatcher watcher;
         dialog::CPortSetupDlg settings;
         std::vector<Call> expected;
@@ -652,13 +651,14 @@ TEST_F(SettingsWindow, ValueControlsCarryTheirLabelsForScreenReaders) {
         EXPECT_EQ(result, IDOK);
         EXPECT_EQ(ReadValue(ParametersKeyPath, "StartNum0"), Dword(12));
         EXPECT_EQ(service.calls, expected);
+        CoRevokeClassObject(registration);
         EXPECT_EQ(service.references, 1u) << "the service was not released";
     }
+    // Every time the dialog entered the apartment, it left it again.
+    CoUninitialize();
     const HRESULT entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    EXPECT_EQ(entered, S_OK) << "the dialog left this thread in a COM apartment";
-    if (SUCCEEDED(entered)) {
-        CoUninitialize();
-    }
+    EXPECT_EQ(entered, S_OK) << "this thread is still in a COM apartment";
+    CoUninitialize();
 }
 
 TEST_F(Exchange, LoadRunShowsEveryFieldWithoutMessages) {
