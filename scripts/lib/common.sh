@@ -14,6 +14,10 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
+    if [[ " ${missing[*]} " == *":i386 "* ]] &&
+        ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
     $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
         "${missing[@]}"
@@ -23,8 +27,12 @@ ensure_packages() {
 windows_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine
                   googletest fonts-freefont-ttf)
 
-# The 32-bit Windows build (built and checked here, not run: this Wine runs no 32-bit programs).
-x86_packages=(cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest)
+# The 32-bit Windows build, and what its tests and a release's start need: the kernel runs
+# 32-bit programs, but Debian's Wine starts a 32-bit Windows program only with its 32-bit
+# loader and libraries, from the i386 architecture (wine32:i386), beside the 64-bit Wine in
+# the same prefix.
+x86_packages=(cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev wine64 wine wine32:i386
+              googletest fonts-freefont-ttf)
 
 # The second compiler for 64-bit Windows: clang and lld, on the MinGW-w64 runtime and GCC's
 # libstdc++.
