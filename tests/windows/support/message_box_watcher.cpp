@@ -55,9 +55,14 @@ LRESULT CALLBACK MessageBoxWatcher::CbtProc(int code, WPARAM wParam, LPARAM lPar
 
 void MessageBoxWatcher::OnActivate(HWND window) {
     try {
-        // A box is activated again when the focus comes back to it; it is seen once.
+        // A box is activated again when the focus comes back to it (from a box opened over it,
+        // or from another program's window), even after its button has been pressed; it is
+        // seen once.
         const auto seen = [window](const MessageBoxContents& box) { return box.window == window; };
-        if (!IsMessageBox(window) || std::ranges::any_of(m_waiting, seen)) {
+        // Wine hands this thread's hook the window of another program that takes the
+        // activation from it (a box of a test running beside this one): not a box of ours.
+        if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId() ||
+            !IsMessageBox(window) || std::ranges::any_of(m_boxes, seen)) {
             return;
         }
         m_boxes.push_back(ReadMessageBox(window));
