@@ -4,7 +4,6 @@
 #include "framework/exchange.h"
 #include "framework/framework_ids.h"
 #include "framework/rules/placement.h"
-#include "framework/scoped_disable.h"
 
 #include <algorithm>
 #include <array>
@@ -81,17 +80,15 @@ INT_PTR CDialog::DoModal() {
     m_ended = false;
     m_shown = false;
     m_result = -1;
-    const HWND owner = ChooseOwner();
-    ScopedDisable disabledOwner(owner);
+    // No owner: the main window is this very dialog, whose window does not exist yet, so there
+    // is nothing to disable or to centre on.
     const HWND created = ::CreateDialogIndirectParamA(
-        instance, dialogTemplate, owner, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+        instance, dialogTemplate, nullptr, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     if (created != nullptr) {
         if (!m_ended) {
-            CentreUnlessPlaced(owner);
+            CentreUnlessPlaced();
             RunModalLoop();
         }
-        // Hand activation back to the owner before the window goes.
-        disabledOwner.Release();
         if (::IsWindow(created)) {
             ::SetWindowPos(created, nullptr, 0, 0, 0, 0,
                            SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
@@ -211,14 +208,7 @@ bool CDialog::OnHelp() {
     return true;
 }
 
-HWND CDialog::ChooseOwner() const {
-    // The main window is often this very dialog, whose window does not exist yet: no owner.
-    const HWND mainWindow = MainWindowHandle();
-    return mainWindow != nullptr ? ::GetLastActivePopup(::GetAncestor(mainWindow, GA_ROOT))
-                                 : nullptr;
-}
-
-void CDialog::CentreUnlessPlaced(HWND owner) {
+void CDialog::CentreUnlessPlaced() {
     const auto style = static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE));
     if ((style & (WS_CHILD | DS_CENTER | DS_CENTERMOUSE | DS_ABSALIGN)) != 0) {
         return;
@@ -237,12 +227,7 @@ void CDialog::CentreUnlessPlaced(HWND owner) {
     info.cbSize = sizeof(info);
     ::GetMonitorInfoA(monitor, &info);
 
-    RECT reference = info.rcWork;
-    if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
-        ::GetWindowRect(owner, &reference);
-    }
-    const Position position =
-        CenteredPosition(ToRectangle(window), ToRectangle(reference), ToRectangle(info.rcWork));
+    const Position position = CenteredPosition(ToRectangle(window), ToRectangle(info.rcWork));
     ::SetWindowPos(m_hWnd, nullptr, position.x, position.y, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -66,8 +66,7 @@ private:
     MessageResult OnCommand(int id, UINT code, HWND control);
     bool OnHelp();
 
-    HWND ChooseOwner() const;
-    void CentreUnlessPlaced(HWND owner);
+    void CentreUnlessPlaced();
     void RunModalLoop();
     void ShowForTheFirstTime();
 

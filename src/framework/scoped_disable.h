@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <utility>
-
 namespace framework {
 
 // Disables a window for as long as something modal runs over it, and enables it again
@@ -17,16 +15,13 @@ public:
             ::EnableWindow(m_window, FALSE);
         }
     }
-    ~ScopedDisable() { Release(); }
-    ScopedDisable(const ScopedDisable&) = delete;
-    ScopedDisable& operator=(const ScopedDisable&) = delete;
-
-    // Enables the window now rather than at the end of the scope.
-    void Release() {
+    ~ScopedDisable() {
         if (m_window != nullptr) {
-            ::EnableWindow(std::exchange(m_window, nullptr), TRUE);
+            ::EnableWindow(m_window, TRUE);
         }
     }
+    ScopedDisable(const ScopedDisable&) = delete;
+    ScopedDisable& operator=(const ScopedDisable&) = delete;
 
 private:
     HWND m_window = nullptr;

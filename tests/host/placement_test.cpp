@@ -15,7 +15,6 @@ struct PlacementCase {
     Position expected;
 };
 
-// Centring on the work area itself, as a dialog without an owner is placed.
 const PlacementCase kCases[] = {
     {"even sizes centre exactly", {0, 0, 200, 100}, {0, 0, 1000, 800}, {400, 350}},
     {"odd window width: half of it truncates", {0, 0, 201, 101}, {0, 0, 1000, 800}, {400, 350}},
@@ -39,20 +38,9 @@ const PlacementCase kCases[] = {
 
 TEST(CenteredPosition, CentresInTheWorkAreaAndClampsIntoIt) {
     for (const PlacementCase& row : kCases) {
-        const Position got = CenteredPosition(row.window, row.workArea, row.workArea);
+        const Position got = CenteredPosition(row.window, row.workArea);
         EXPECT_EQ(got, row.expected) << row.why << ": got (" << got.x << ", " << got.y << ")";
     }
-}
-
-TEST(CenteredPosition, CentresOnAReferenceButStaysInsideTheWorkArea) {
-    const Rectangle workArea{0, 0, 1000, 800};
-    const Rectangle window{0, 0, 200, 100};
-    // An owner near the right edge would push the window out: it is pulled back in.
-    const Position got = CenteredPosition(window, {900, 700, 1000, 800}, workArea);
-    EXPECT_EQ(got, (Position{800, 700})) << "got (" << got.x << ", " << got.y << ")";
-    // An owner hanging off the top left: the left and top edges stop at the work area.
-    const Position off = CenteredPosition(window, {-300, -300, -100, -100}, workArea);
-    EXPECT_EQ(off, (Position{0, 0})) << "got (" << off.x << ", " << off.y << ")";
 }
 
 } // namespace

@@ -121,6 +121,7 @@ TEST(FrameworkModalRun, EndsWithTheValueOfItsEndingAfterHidingTheWindow) {
         const char* how;
         std::function<void(HWND)> end;
         INT_PTR expected;
+        std::optional<WPARAM> quitLeft = std::nullopt; // WM_QUIT's exit code, for the outer loop
     };
     const auto focusOn = [](HWND window, int id) {
         SetFocus(GetDlgItem(window, id));
@@ -136,6 +137,7 @@ TEST(FrameworkModalRun, EndsWithTheValueOfItsEndingAfterHidingTheWindow) {
         // Nothing is bound, so the standard OK's exchange succeeds.
         {"Enter in the start-port field",
          [&](HWND window) { PostKeyPress(focusOn(window, IDC_START_PORT), VK_RETURN); }, IDOK},
+        {"a quit message", [](HWND) { PostQuitMessage(3); }, -1, 3},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.how);
@@ -169,6 +171,9 @@ TEST(FrameworkModalRun, EndsWithTheValueOfItsEndingAfterHidingTheWindow) {
         EXPECT_TRUE(destroyed);
         EXPECT_FALSE(IsWindow(window)) << "window left behind";
         EXPECT_EQ(dialog.Handle(), nullptr);
+        MSG quit{};
+        const bool quitKept = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+        EXPECT_EQ(quitKept ? std::optional(quit.wParam) : std::nullopt, row.quitLeft);
     }
 }
 
@@ -313,6 +318,37 @@ TEST(FrameworkAppMessage, DisablesTheMainWindowAboveAPopupThatOwnsTheBox) {
     });
 }
 
+// OK alone and the questions with OK/Cancel or Yes/No get the exclamation icon when the caller
+// gave none; Abort/Retry/Ignore and Retry/Cancel do not, and the caller's own icon is kept.
+TEST(FrameworkAppMessage, AddsTheExclamationIconOnlyWhereTheCallerLeftNone) {
+    struct Row {
+        UINT style;
+        LPCSTR icon; // the system icon the box shows; nullptr for none
+        std::vector<int> buttons;
+    };
+    const Row rows[] = {
+        {MB_OK, IDI_EXCLAMATION, {IDOK}},
+        {MB_OKCANCEL, IDI_EXCLAMATION, {IDOK, IDCANCEL}},
+        {MB_YESNOCANCEL, IDI_EXCLAMATION, {IDYES, IDNO, IDCANCEL}},
+        {MB_YESNO, IDI_EXCLAMATION, {IDYES, IDNO}},
+        {MB_ABORTRETRYIGNORE, nullptr, {IDABORT, IDRETRY, IDIGNORE}},
+        {MB_RETRYCANCEL, nullptr, {IDRETRY, IDCANCEL}},
+        {MB_OK | MB_ICONINFORMATION, IDI_INFORMATION, {IDOK}},
+        {MB_YESNO | MB_ICONQUESTION, IDI_QUESTION, {IDYES, IDNO}},
+        {MB_RETRYCANCEL | MB_ICONHAND, IDI_HAND, {IDRETRY, IDCANCEL}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "style 0x" << std::hex << row.style);
+        MessageBoxWatcher watcher;
+        const int pressed = framework::ShowAppMessage("styled", row.style, 0);
+        ASSERT_EQ(watcher.Boxes().size(), 1u);
+        const MessageBoxContents& box = watcher.Boxes().front();
+        EXPECT_EQ(box.icon, row.icon != nullptr ? LoadIconA(nullptr, row.icon) : nullptr);
+        EXPECT_EQ(box.buttons, row.buttons);
+        EXPECT_EQ(pressed, row.buttons.front()) << "the first button was pressed";
+    }
+}
+
 TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
     struct Row {
         const char* why;
@@ -388,18 +424,22 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
         application.helpRequests.clear();
         application.helpViewerStarts = row.viewerStarts;
         std::vector<DWORD> contextsWhileOpen;
-        // F1 twice in each box: the second finds the box's context again.
+        // F1 twice in each box: the second finds the box's context again, and the dialog is
+        // still disabled after a box opened and closed over this one.
         MessageBoxWatcher watcher([&](const MessageBoxContents&) {
             contextsWhileOpen.push_back(application.HelpContext());
+            const HWND main = application.MainWindow()->Handle();
             for (int press = 0; press < 2; ++press) {
-                SendMessageA(application.MainWindow()->Handle(), WM_HELP, 0, 0);
+                SendMessageA(main, WM_HELP, 0, 0);
             }
+            EXPECT_FALSE(IsWindowEnabled(main)) << "the dialog takes input under a box";
         });
         CProbeDialog dialog;
         HWND window = nullptr;
         RunDialog(dialog, [&](HWND shown) {
             window = shown;
             row.ask(shown);
+            EXPECT_TRUE(IsWindowEnabled(shown)) << "left disabled";
             dialog.EndModal(IDCANCEL);
         });
 

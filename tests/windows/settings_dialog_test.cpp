@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
 #include <oleacc.h>
 
 #include <algorithm>
@@ -297,9 +298,13 @@ public:
 
     std::function<void(framework::ExchangeContext&)> beforeExchange;
     int startPortChanges = 0;
+    // WM_NOTIFY naming the start-port field, which only the tests send: the buttons' own
+    // custom-draw notifications come and go with painting.
+    int startPortNotifications = 0;
 
     framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         using framework::On;
+        startPortNotifications += message == WM_NOTIFY && wParam == IDC_START_PORT;
         return framework::Dispatch<CPortSetupDlg, On<WM_COMMAND, &CSettingsProbe::Command>>(
             *this, message, wParam, lParam);
     }
@@ -692,17 +697,26 @@ TEST_F(Exchange, LoadRunSetsOnlyOutdatedTextsAndHearsNoNotifications) {
         EXPECT_TRUE(dialog.RunExchange(false));
         EXPECT_EQ(setTexts, std::pair(0, 0)) << "texts shown already";
 
+        // The other kind of notification a control sends, as a common control would.
+        const auto notify = [window] {
+            NMHDR header{GetDlgItem(window, IDC_START_PORT), IDC_START_PORT, NM_SETFOCUS};
+            SendMessageA(window, WM_NOTIFY, IDC_START_PORT, reinterpret_cast<LPARAM>(&header));
+        };
         SetDlgItemTextA(window, IDC_START_PORT, "77");
+        notify();
         EXPECT_EQ(dialog.startPortChanges, 1) << "outside a run";
+        EXPECT_EQ(dialog.startPortNotifications, 1) << "outside a run";
         setTexts = {0, 0};
-        dialog.beforeExchange = [](framework::ExchangeContext&) {
+        dialog.beforeExchange = [notify](framework::ExchangeContext&) {
             framework::CDialog other(IDD_PORTSETUP_DIALOG);
             EXPECT_TRUE(other.RunExchange(false));
+            notify();
         };
         EXPECT_TRUE(dialog.RunExchange(false));
         EXPECT_EQ(setTexts, std::pair(0, 1)) << "one text out of date";
         EXPECT_EQ(WindowText(GetDlgItem(window, IDC_START_PORT)), "5");
         EXPECT_EQ(dialog.startPortChanges, 1) << "during the load run";
+        EXPECT_EQ(dialog.startPortNotifications, 1) << "during the load run";
         EXPECT_EQ(framework::NotificationLockout::Current(), nullptr) << "lockout left behind";
         Click(window, IDCANCEL);
     });
@@ -847,6 +861,8 @@ TEST_F(Exchange, FailuresOtherThanValidationAreReportedByTheRunner) {
         {"a control is missing", [] { throw framework::UnsupportedOperation(); },
          "An unsupported operation was attempted."},
         {"anything else", [] { throw std::runtime_error("bug"); }, "Internal application error."},
+        {"a failure whose own text is not in the string table",
+         [] { throw framework::Failure(IDS_INTERNAL_ERROR + 1); }, "Internal application error."},
     };
     std::vector<DWORD> helpContexts;
     MessageBoxWatcher watcher([&](const MessageBoxContents&) {

@@ -25,12 +25,11 @@ std::int32_t ClampStart(std::int32_t start, std::int32_t extent, std::int32_t lo
 
 } // namespace
 
-Position CenteredPosition(const Rectangle& window, const Rectangle& reference,
-                          const Rectangle& workArea) {
+Position CenteredPosition(const Rectangle& window, const Rectangle& workArea) {
     const std::int32_t width = window.Width();
     const std::int32_t height = window.Height();
-    const std::int32_t x = CentredStart(reference.left, reference.right, width);
-    const std::int32_t y = CentredStart(reference.top, reference.bottom, height);
+    const std::int32_t x = CentredStart(workArea.left, workArea.right, width);
+    const std::int32_t y = CentredStart(workArea.top, workArea.bottom, height);
     return {ClampStart(x, width, workArea.left, workArea.right),
             ClampStart(y, height, workArea.top, workArea.bottom)};
 }

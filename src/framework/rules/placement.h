@@ -24,9 +24,8 @@ struct Position {
     friend bool operator==(const Position&, const Position&) = default;
 };
 
-// Centres `window` on `reference`, then pulls it back inside `workArea` where it sticks
-// out; when it is larger than the work area its left and top edges win.
-Position CenteredPosition(const Rectangle& window, const Rectangle& reference,
-                          const Rectangle& workArea);
+// Centres `window` in `workArea`, then pulls it back inside where it sticks out; when it is
+// larger than the work area its left and top edges win.
+Position CenteredPosition(const Rectangle& window, const Rectangle& workArea);
 
 } // namespace framework

@@ -127,7 +127,7 @@ void PrintTo(const MessageBoxContents& box, std::ostream* out) {
 }
 
 MessageBoxContents OkBox(std::string_view text, std::string_view caption, bool icon, HWND owner) {
-    return {nullptr, std::string(caption), std::string(text), owner, false, icon, {IDOK}};
+    return {nullptr, std::string(caption), std::string(text), owner, false, icon, {IDOK}, nullptr};
 }
 
 std::vector<MessageBoxContents> OkBoxes(const std::vector<std::string_view>& texts,
@@ -168,6 +168,7 @@ MessageBoxContents ReadMessageBox(HWND box) {
         if (IsStatic(child) && (Style(child) & SS_TYPEMASK) == SS_ICON &&
             SendTo(child, STM_GETICON, 0, 0, icon) && icon != 0) {
             contents.hasIcon = true;
+            contents.icon = reinterpret_cast<HICON>(icon);
         } else if (IsPushButton(child)) {
             contents.buttons.push_back(GetDlgCtrlID(child));
         }

@@ -44,6 +44,7 @@ struct MessageBoxContents {
     bool ownerEnabled = false; // a modal box has disabled its owner by the time it is seen
     bool hasIcon = false;
     std::vector<int> buttons; // ids of its visible push buttons, in the box's order
+    HICON icon = nullptr;     // which icon it shows, beside whether it shows one
 
     // Boxes that read alike are equal, whichever windows they were.
     friend bool operator==(const MessageBoxContents& a, const MessageBoxContents& b) {
