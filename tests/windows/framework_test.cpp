@@ -138,6 +138,15 @@ TEST(FrameworkModalRun, EndsWithTheValueOfItsEndingAfterHidingTheWindow) {
         {"Enter in the start-port field",
          [&](HWND window) { PostKeyPress(focusOn(window, IDC_START_PORT), VK_RETURN); }, IDOK},
         {"a quit message", [](HWND) { PostQuitMessage(3); }, -1, 3},
+        // The system hides it on the way. The application must not be left naming a dialog
+        // without a window: a failure reported after the run would look for its owner there.
+        {"destroyed behind the loop's back",
+         [](HWND window) {
+             DestroyWindow(window);
+             EXPECT_EQ(CTestApplication::Get().MainWindow(), nullptr)
+                 << "still the main window once its window is gone";
+         },
+         -1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.how);
