@@ -722,6 +722,24 @@ TEST_F(Exchange, LoadRunSetsOnlyOutdatedTextsAndHearsNoNotifications) {
         EXPECT_EQ(dialog.startPortChanges, 1) << "during the load run";
         EXPECT_EQ(dialog.startPortNotifications, 1) << "during the load run";
         EXPECT_EQ(framework::NotificationLockout::Current(), nullptr) << "lockout left behind";
+
+        // Up to 255 characters of the shown text are compared: a text of 256 or more can never
+        // be found shown, and is set every time.
+        struct Row {
+            std::size_t length;
+            int sets; // of the same text set twice
+        };
+        constexpr Row LongTexts[] = {{255, 1}, {256, 2}, {257, 2}};
+        for (const Row& row : LongTexts) {
+            SCOPED_TRACE(testing::Message() << row.length << " characters");
+            const std::string text(row.length, '7');
+            setTexts = {0, 0};
+            for (int time = 0; time < 2; ++time) {
+                framework::SetTextIfChanged(GetDlgItem(window, IDC_START_PORT), text);
+            }
+            EXPECT_EQ(setTexts.second, row.sets);
+            EXPECT_EQ(WindowText(GetDlgItem(window, IDC_START_PORT)), text);
+        }
         Click(window, IDCANCEL);
     });
 }
