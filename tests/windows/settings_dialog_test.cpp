@@ -273,6 +273,7 @@ TEST(SettingsResources, IconHasItsFourImages) {
 // ---- The dialog on the driver's keys ----
 
 constexpr UINT TemplateWithoutSecondCheckBox = 202; // settings_dialog_test.rc
+constexpr UINT LongFailureText = 0x7000;            // settings_dialog_test.rc, 209 characters
 
 // Application-level boxes are captioned with the program's name.
 constexpr char Caption[] = "settings_dialog_test";
@@ -885,6 +886,10 @@ TEST_F(Exchange, FailuresOtherThanValidationAreReportedByTheRunner) {
         {"anything else", [] { throw std::runtime_error("bug"); }, "Internal application error."},
         {"a failure whose own text is not in the string table",
          [] { throw framework::Failure(IDS_INTERNAL_ERROR + 1); }, "Internal application error."},
+        {"a failure's own text is cut after 127 characters",
+         [] { throw framework::Failure(LongFailureText); },
+         "This failure's own text is longer than a report shows of it: a report shows only its "
+         "first one hundred and twenty-seven letters"},
     };
     std::vector<DWORD> helpContexts;
     MessageBoxWatcher watcher([&](const MessageBoxContents&) {
