@@ -432,16 +432,20 @@ TEST_F(SettingsWindow, OpensWithItsControlsInTemplateOrderAndItsIcon) {
     EXPECT_EQ(result, IDCANCEL);
 }
 
-// Where the window drew icons, as (x, y, icon).
+// Where the window drew icons, as (x, y, icon), and on which device contexts.
 std::vector<std::tuple<int, int, HICON>> g_drawnIcons;
+std::vector<HDC> g_iconDCs;
 
-BOOL WINAPI RecordDrawIcon(HDC, int x, int y, HICON icon) {
+BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon) {
     g_drawnIcons.emplace_back(x, y, icon);
+    g_iconDCs.push_back(dc);
     return TRUE;
 }
 
 // Minimised, the window paints its icon in the middle of its client area, rounding the way C's
-// division does: x = (client width - icon width + 1) / 2, and y likewise.
+// division does: x = (client width - icon width + 1) / 2, and y likewise. Each painting gives
+// its device context back, so the next one is handed the same again; a context kept would
+// make the system hand out a new one every time.
 TEST_F(SettingsWindow, PaintsItsIconCentredWhenMinimised) {
     const HICON adapter = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ADAPTER));
     dialog::CPortSetupDlg settings;
@@ -451,14 +455,21 @@ TEST_F(SettingsWindow, PaintsItsIconCentredWhenMinimised) {
         RECT client{};
         GetClientRect(window, &client);
         g_drawnIcons.clear();
+        g_iconDCs.clear();
+        constexpr std::size_t Paintings = 3;
         {
             ImportPatch<decltype(DrawIcon)> patch("user32.dll", "DrawIcon", &RecordDrawIcon);
-            SendMessageA(window, WM_PAINT, 0, 0);
+            for (std::size_t painting = 0; painting < Paintings; ++painting) {
+                SendMessageA(window, WM_PAINT, 0, 0);
+            }
         }
         const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
         const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
-        EXPECT_EQ(g_drawnIcons, (std::vector<std::tuple<int, int, HICON>>{{x, y, adapter}}))
+        EXPECT_EQ(g_drawnIcons,
+                  (std::vector<std::tuple<int, int, HICON>>(Paintings, {x, y, adapter})))
             << "client area " << client.right << " x " << client.bottom;
+        const HDC first = g_iconDCs.empty() ? nullptr : g_iconDCs.front();
+        EXPECT_EQ(g_iconDCs, std::vector<HDC>(Paintings, first)) << "device contexts";
         Click(window, IDCANCEL);
     });
 }
