@@ -14,17 +14,14 @@ namespace {
 
 CApplication* s_application = nullptr;
 
+// No module path is longer than 32,767 UTF-16 units, and in a double-byte code page each may
+// take two bytes: a buffer this long always holds the whole path, so there is nothing to retry.
+constexpr DWORD kModulePathBuffer = 2 * 32'767 + 1;
+
 std::string ModulePath(HINSTANCE instance) {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameA(instance, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::string path(kModulePathBuffer, '\0');
+    path.resize(::GetModuleFileNameA(instance, path.data(), kModulePathBuffer));
+    return path;
 }
 
 } // namespace
