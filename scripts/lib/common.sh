@@ -27,7 +27,8 @@ update_package_lists() {
         $sudo apt-get update -q >"$log" 2>&1 && { rm -f "$log"; return 0; }
         [ $try -eq 3 ] || sleep 5
     done
-    echo "apt-get update failed 3 times ($(last_error "$log")); going on with the package lists that did load."
+    # Its first error names the list that failed; the last only says that some did.
+    echo "apt-get update failed 3 times ($(grep -m 1 '^E: ' "$log" || tail -n 1 "$log")); going on with the package lists that did load."
     rm -f "$log"
 }
 
