@@ -100,6 +100,8 @@ runs_32bit_programs() {
 # What building the Windows program and running it under Wine needs.
 windows_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine
                   googletest fonts-freefont-ttf)
+# And what its tests need beside: make_icon_test remakes the icon with a Python script.
+windows_test_packages=(python3)
 
 # The 32-bit Windows build: its compiler is a 64-bit program.
 x86_build_packages=(cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest)
