@@ -101,6 +101,9 @@ runs_32bit_programs() {
 # What building the Windows program and running it under Wine needs.
 windows_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine
                   googletest fonts-freefont-ttf)
+# And what its tests need beside: make_icon_test remakes the icon with a Python script,
+# pack_zip_test packs a zip and reads it.
+windows_test_packages=(python3 zip unzip)
 
 # The 32-bit Windows build: its compiler is a 64-bit program.
 x86_build_packages=(cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest)
@@ -139,6 +142,23 @@ sign_exe() {
     [ -z "${BORVEX_SIGN_TIMESTAMP:-}" ] || timestamp=(-ts "$BORVEX_SIGN_TIMESTAMP")
     osslsigncode sign -certs "$BORVEX_SIGN_CERT" -key "$BORVEX_SIGN_KEY" -h sha256 \
         -n "VELTA Multi-Serial Adapters setup" "${timestamp[@]}" -in "$1" -out "$2" >/dev/null
+}
+
+# pack_zip ZIP EXE README EPOCH: writes ZIP holding EXE as BORVEX.EXE, then README as README.TXT
+# in Notepad's CRLF line ends; both dated EPOCH and of mode 644, whatever the files' own, and with
+# no extra fields (owner, Unix times): the same two files give the same bytes wherever packed.
+pack_zip() {
+    local zip stage
+    zip=$(realpath -m "$1")
+    stage=$(mktemp -d)
+    cp "$2" "$stage/BORVEX.EXE"
+    sed 's/$/\r/' "$3" >"$stage/README.TXT"
+    chmod 644 "$stage/BORVEX.EXE" "$stage/README.TXT"
+    touch -d "@$4" "$stage/BORVEX.EXE" "$stage/README.TXT"
+    # zip adds to a zip that is there; it writes local times, hence UTC.
+    rm -f "$zip"
+    (cd "$stage" && TZ=UTC zip -X -D -9 -q "$zip" BORVEX.EXE README.TXT)
+    rm -rf "$stage"
 }
 
 # wine_in PREFIX ARGS...: runs Wine in PREFIX, quietly.

@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <new>
 #include <span>
 #include <stdexcept>
@@ -404,6 +405,12 @@ TEST_F(SettingsWindow, OpensWithItsControlsInTemplateOrderAndItsIcon) {
                 << std::hex << "message 0x" << message << ", " << which;
         }
 
+        // The labels measured in the dialog's font: one a pixel wider than the 8-point Arial
+        // the template was laid out for cuts the longer ones.
+        const std::unique_ptr<HDC__, decltype(&DeleteDC)> dc(CreateCompatibleDC(nullptr),
+                                                             &DeleteDC);
+        SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
+
         const std::vector<HWND> children = Children(window);
         ASSERT_EQ(children.size(), std::size(Controls));
         for (std::size_t index = 0; index < children.size(); ++index) {
@@ -424,6 +431,14 @@ TEST_F(SettingsWindow, OpensWithItsControlsInTemplateOrderAndItsIcon) {
                 EXPECT_NE(SendMessageA(child, STM_GETICON, 0, 0), 0) << "no icon shown";
             } else {
                 EXPECT_EQ(WindowText(child), expected.text);
+                if (expected.className == "Static") {
+                    SIZE text{};
+                    GetTextExtentPoint32A(dc.get(), expected.text,
+                                          static_cast<int>(std::strlen(expected.text)), &text);
+                    RECT client{};
+                    GetClientRect(child, &client);
+                    EXPECT_LE(text.cx, client.right) << "label cut: wider than its control";
+                }
             }
         }
         EXPECT_EQ(ShownIn(window), (Shown{"2", "5", true, false})) << "not as loaded";
