@@ -119,7 +119,7 @@ std::vector<HWND> WindowAndDescendants(HWND window) {
 
 void PrintTo(const MessageBoxContents& box, std::ostream* out) {
     *out << "box \"" << box.text << "\" captioned \"" << box.caption << "\", "
-         << (box.hasIcon ? "with" : "without") << " icon, buttons {";
+         << (box.icon != nullptr ? "with" : "without") << " icon, buttons {";
     for (const int id : box.buttons) {
         *out << ' ' << id;
     }
@@ -127,7 +127,11 @@ void PrintTo(const MessageBoxContents& box, std::ostream* out) {
 }
 
 MessageBoxContents OkBox(std::string_view text, std::string_view caption, bool icon, HWND owner) {
-    return {nullptr, std::string(caption), std::string(text), owner, false, icon, {IDOK}, nullptr};
+    return {.caption = std::string(caption),
+            .text = std::string(text),
+            .owner = owner,
+            .icon = icon ? LoadIconA(nullptr, IDI_EXCLAMATION) : nullptr,
+            .buttons = {IDOK}};
 }
 
 std::vector<MessageBoxContents> OkBoxes(const std::vector<std::string_view>& texts,
@@ -167,7 +171,6 @@ MessageBoxContents ReadMessageBox(HWND box) {
         DWORD_PTR icon = 0;
         if (IsStatic(child) && (Style(child) & SS_TYPEMASK) == SS_ICON &&
             SendTo(child, STM_GETICON, 0, 0, icon) && icon != 0) {
-            contents.hasIcon = true;
             contents.icon = reinterpret_cast<HICON>(icon);
         } else if (IsPushButton(child)) {
             contents.buttons.push_back(GetDlgCtrlID(child));

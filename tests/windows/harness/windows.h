@@ -42,15 +42,15 @@ struct MessageBoxContents {
     std::string text;
     HWND owner = nullptr;
     bool ownerEnabled = false; // a modal box has disabled its owner by the time it is seen
-    bool hasIcon = false;
-    std::vector<int> buttons; // ids of its visible push buttons, in the box's order
-    HICON icon = nullptr;     // which icon it shows, beside whether it shows one
+    HICON icon = nullptr;      // the icon it shows; nullptr for none
+    std::vector<int> buttons;  // ids of its visible push buttons, in the box's order
 
-    // Boxes that read alike are equal, whichever windows they were.
+    // Boxes that read alike are equal, whichever windows they were, and whichever icon they
+    // show, so long as both show one or neither does.
     friend bool operator==(const MessageBoxContents& a, const MessageBoxContents& b) {
         const auto reading = [](const MessageBoxContents& box) {
-            return std::tie(box.caption, box.text, box.owner, box.ownerEnabled, box.hasIcon,
-                            box.buttons);
+            return std::tuple(box.caption, box.text, box.owner, box.ownerEnabled,
+                              box.icon != nullptr, box.buttons);
         };
         return reading(a) == reading(b);
     }
