@@ -331,6 +331,11 @@ TEST_F(ParameterStore, StoreUndoesItsWritesWhenOneFails) {
          {.sets = Call(3), .deletes = Call(1)},
          StoreResult::PartlyStored,
          &DriverKeys::extMode0},
+        // A value that grows between measuring and reading is measured again: it can be put back.
+        {"StartNum0 grows while it is read, third write fails, ExtMode0 cannot be removed",
+         {.sets = Call(3), .deletes = Call(1), .spoilingQueries = Call(2)},
+         StoreResult::PartlyStored,
+         &DriverKeys::extMode0},
     };
     // A StartNum0 of another type and size must come back byte for byte, and ExtMode0, missing,
     // must be missing again.
