@@ -391,7 +391,8 @@ TEST_F(EndToEnd, F1AsksTheHelpViewerForTheProgramsHelpFile) {
         << PrintToString(asked);
     // Gone before it could show the file, the viewer did not help: the program says so.
     const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, viewer);
-    EXPECT_TRUE(TerminateProcess(process, 1) && WaitForSingleObject(process, 5000) == 0);
+    EXPECT_TRUE(TerminateProcess(process, 1) &&
+                WaitForSingleObject(process, 5000) == WAIT_OBJECT_0);
     CloseHandle(process);
     ASSERT_NO_FATAL_FAILURE(ExpectBox({"Failed to launch help.", MessageCaption, true}));
     program.Click(QuitId);
