@@ -364,6 +364,41 @@ TEST_F(EndToEnd, ApplyCreatesValueMissingAtOpening) {
     }
 }
 
+// ---- Help: F1 asks the system's help viewer for BORVEX.HLP, which is not shipped ----
+
+TEST_F(EndToEnd, F1AsksTheHelpViewerForTheProgramsHelpFile) {
+    Install({});
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Program& program = *m_program;
+    // A hardware F1, which the system turns into a help request; a posted key stays a key.
+    INPUT keys[2]{};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = VK_F1;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(2, keys, sizeof keys[0]), 2u) << "error " << GetLastError();
+    // The viewer cannot find the file and asks the user, while the program waits for it.
+    DWORD viewer = 0;
+    std::optional<SeenBox> asked;
+    ASSERT_TRUE(program.WaitFor([&] {
+        GetWindowThreadProcessId(FindWindowA("MS_WINHELP", nullptr), &viewer);
+        for (HWND window : viewer != 0 ? ProcessWindows(viewer) : std::vector<HWND>{}) {
+            asked = IsMessageBox(window) ? std::optional(ReadMessageBox(window)) : asked;
+        }
+        return asked && asked->text.find("\\BORVEX.HLP'") != std::string::npos;
+    })) << "the viewer asked: "
+        << PrintToString(asked);
+    // Gone before it could show the file, the viewer did not help: the program says so.
+    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, viewer);
+    EXPECT_TRUE(TerminateProcess(process, 1) &&
+                WaitForSingleObject(process, 5000) == WAIT_OBJECT_0);
+    CloseHandle(process);
+    ASSERT_NO_FATAL_FAILURE(ExpectBox({"Failed to launch help.", MessageCaption, true}));
+    program.Click(QuitId);
+    ExpectEnd({}, SnapshotOf({}));
+}
+
 // ---- Soak: long use leaks nothing and never fails ----
 
 class EndToEndSoak : public EndToEnd {};

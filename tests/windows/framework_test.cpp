@@ -42,6 +42,7 @@ public:
 
     std::function<void(CProbeDialog&)> onInit;   // runs inside OnDialogInit
     std::function<void(UINT, LPARAM)> onMessage; // sees every message before the tables
+    int shownCalls = 0;                          // of OnShown
 
     framework::MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         using framework::On;
@@ -61,6 +62,7 @@ protected:
         }
         return CDialog::OnDialogInit();
     }
+    void OnShown() noexcept override { ++shownCalls; }
 
 private:
     LRESULT First() { return 11; }
@@ -175,6 +177,8 @@ TEST(FrameworkModalRun, EndsWithTheValueOfItsEndingAfterHidingTheWindow) {
                   row.expected);
         EXPECT_FALSE(visibleDuringInit);
         EXPECT_NE(window, nullptr) << "never shown";
+        // Once, though the loop is idle again and again before the test ends the run.
+        EXPECT_EQ(dialog.shownCalls, 1) << "OnShown calls";
         EXPECT_EQ(hides, std::vector<UINT>{SWP_NOMOVE | SWP_NOSIZE})
             << "one hide before destroying, neither moving nor sizing";
         EXPECT_TRUE(destroyed);

@@ -652,18 +652,30 @@ TEST_F(SettingsWindow, ValueControlsCarryTheirLabelsForScreenReaders) {
                                         static_cast<IClassFactory*>(&service), CLSCTX_INPROC_SERVER,
                                         REGCLS_MULTIPLEUSE, &registration),
                   S_OK);
+        const ULONG registered = service.references;
         MessageBoxWatcher watcher;
         dialog::CPortSetupDlg settings;
         std::vector<Call> expected;
         const INT_PTR result = RunDialog(settings, [&](HWND window) {
-            expected = calls(window, true, row.named + (row.failingName != 0 ? 1 : 0));
-            if (row.failingName == 0) {
-                EXPECT_EQ(service.calls, expected) << "while the window is up";
+            // A refused name takes back those before it at once, and lets the service go.
+            const bool refused = row.failingName != 0;
+            const bool kept = !refused && SUCCEEDED(row.created);
+            expected = calls(window, true, row.named + (refused ? 1 : 0));
+            const std::vector<Call> clears = calls(window, false, row.named);
+            if (refused) {
+                expected.insert(expected.end(), clears.begin(), clears.end());
             }
+            EXPECT_EQ(service.calls, expected) << "while the window is up";
+            EXPECT_EQ(service.references, registered + (kept ? 1 : 0));
+            // Without names the dialog has left the apartment already: the test's entry is the
+            // last, and leaving it ends the apartment.
+            CoUninitialize();
+            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), kept ? S_FALSE : S_OK);
             SetDlgItemTextA(window, IDC_START_PORT, "12");
             Click(window, IDOK);
-            const std::vector<Call> clears = calls(window, false, row.named);
-            expected.insert(expected.end(), clears.begin(), clears.end());
+            if (!refused) {
+                expected.insert(expected.end(), clears.begin(), clears.end());
+            }
         });
         EXPECT_EQ(result, IDOK);
         EXPECT_EQ(ReadValue(ParametersKeyPath, "StartNum0"), Dword(12));

@@ -76,17 +76,26 @@ RegistryFaults::~RegistryFaults() {
     s_active = nullptr;
 }
 
+bool RegistryFaults::Chosen(FailingCalls calls, unsigned count) {
+    return count <= 32 && (calls >> (count - 1) & 1) != 0;
+}
+
 bool RegistryFaults::Fails(FailingCalls failing, unsigned& count) {
-    ++count;
-    return count <= 32 && (failing >> (count - 1) & 1) != 0;
+    return Chosen(failing, ++count);
 }
 
 LSTATUS WINAPI RegistryFaults::Query(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type,
                                      LPBYTE data, LPDWORD size) {
     RegistryFaults& self = *s_active;
-    return Fails(self.m_plan.queries, self.m_queries)
-               ? ERROR_ACCESS_DENIED
-               : self.m_query.Original()(key, name, reserved, type, data, size);
+    if (Fails(self.m_plan.queries, self.m_queries)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (Chosen(self.m_plan.spoilingQueries, self.m_queries) && data != nullptr) {
+        std::memset(data, 0xBD, *size);
+        *size += 4;
+        return ERROR_MORE_DATA;
+    }
+    return self.m_query.Original()(key, name, reserved, type, data, size);
 }
 
 LSTATUS WINAPI RegistryFaults::Set(HKEY key, LPCSTR name, DWORD reserved, DWORD type,

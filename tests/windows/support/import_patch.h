@@ -65,6 +65,9 @@ public:
         FailingCalls queries = 0; // RegQueryValueExA
         FailingCalls sets = 0;    // RegSetValueExA
         FailingCalls deletes = 0; // RegDeleteValueA
+        // RegQueryValueExA calls that fill the buffer with 0xBD and fail with ERROR_MORE_DATA,
+        // as Windows may for a value longer than the buffer (Wine leaves the buffer alone).
+        FailingCalls spoilingQueries = 0;
     };
 
     explicit RegistryFaults(Plan plan);
@@ -80,6 +83,7 @@ private:
     static LSTATUS WINAPI Delete(HKEY key, LPCSTR name);
     // Counts a call of the function whose plan is `failing`; true when this one is to fail.
     static bool Fails(FailingCalls failing, unsigned& count);
+    static bool Chosen(FailingCalls calls, unsigned count);
 
     Plan m_plan;
     unsigned m_queries = 0;
