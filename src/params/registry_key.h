@@ -13,27 +13,19 @@ public:
     RegistryKey() = default;
     explicit RegistryKey(HKEY key) noexcept : m_hKey(key) {}
     RegistryKey(RegistryKey&& other) noexcept : m_hKey(std::exchange(other.m_hKey, nullptr)) {}
-    RegistryKey& operator=(RegistryKey&& other) noexcept {
-        if (this != &other) {
-            Close();
-            m_hKey = std::exchange(other.m_hKey, nullptr);
-        }
-        return *this;
-    }
+    RegistryKey& operator=(RegistryKey&&) = delete; // a key is opened into its owner, never swapped
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() { Close(); }
-
-    HKEY Get() const noexcept { return m_hKey; }
-    bool IsOpen() const noexcept { return m_hKey != nullptr; }
-
-private:
-    void Close() noexcept {
+    ~RegistryKey() {
         if (m_hKey != nullptr) {
             RegCloseKey(m_hKey);
         }
     }
 
+    HKEY Get() const noexcept { return m_hKey; }
+    bool IsOpen() const noexcept { return m_hKey != nullptr; }
+
+private:
     HKEY m_hKey = nullptr;
 };
 
