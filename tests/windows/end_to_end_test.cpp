@@ -370,14 +370,7 @@ TEST_F(EndToEnd, F1AsksTheHelpViewerForTheProgramsHelpFile) {
     Install({});
     ASSERT_NO_FATAL_FAILURE(Open());
     Program& program = *m_program;
-    // A hardware F1, which the system turns into a help request; a posted key stays a key.
-    INPUT keys[2]{};
-    for (INPUT& key : keys) {
-        key.type = INPUT_KEYBOARD;
-        key.ki.wVk = VK_F1;
-    }
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ASSERT_EQ(SendInput(2, keys, sizeof keys[0]), 2u) << "error " << GetLastError();
+    ASSERT_TRUE(TypeKey(VK_F1)) << "error " << GetLastError();
     // The viewer cannot find the file and asks the user, while the program waits for it.
     DWORD viewer = 0;
     std::optional<SeenBox> asked;

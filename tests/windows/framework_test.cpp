@@ -373,16 +373,9 @@ TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
     };
     CTestApplication& application = CTestApplication::Get();
     const auto askForHelp = [](HWND window) { SendMessageA(window, WM_HELP, 0, 0); };
-    // As the keyboard delivers it: the system turns a hardware F1 into the help request; a
-    // posted key press stays a key press.
+    // As the keyboard delivers it: the system turns a hardware F1 into the help request.
     const auto pressF1 = [&](HWND window) {
-        INPUT keys[2]{};
-        for (INPUT& key : keys) {
-            key.type = INPUT_KEYBOARD;
-            key.ki.wVk = VK_F1;
-        }
-        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        EXPECT_EQ(SendInput(2, keys, sizeof keys[0]), 2u) << "error " << GetLastError();
+        EXPECT_TRUE(TypeKey(VK_F1)) << "error " << GetLastError();
         EXPECT_TRUE(PumpUntil(window, [&] { return !application.helpRequests.empty(); }))
             << "F1 never reached the viewer";
     };

@@ -206,4 +206,14 @@ bool PostKeyPress(HWND target, WORD virtualKey) {
            PostMessageA(target, WM_KEYUP, virtualKey, up);
 }
 
+bool TypeKey(WORD virtualKey) {
+    INPUT keys[2]{};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = virtualKey;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInput(2, keys, sizeof keys[0]) == 2;
+}
+
 } // namespace testsupport
