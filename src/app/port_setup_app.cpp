@@ -1,7 +1,6 @@
 #include "app/port_setup_app.h"
 
 #include "dialog/port_setup_dlg.h"
-#include "framework/framework_ids.h"
 
 namespace app {
 
@@ -14,11 +13,6 @@ bool CPortSetupApp::InitInstance() {
     SetMainWindow(nullptr);
     // The application is finished: no message loop of its own.
     return false;
-}
-
-bool CPortSetupApp::OnCommand(UINT id) {
-    using framework::On;
-    return framework::DispatchCommand<CApplication, On<ID_HELP, &CApplication::OnHelp>>(*this, id);
 }
 
 } // namespace app

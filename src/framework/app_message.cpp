@@ -7,7 +7,6 @@
 #include "framework/string_resource.h"
 
 #include <new>
-#include <optional>
 
 namespace framework {
 
@@ -38,28 +37,6 @@ HWND TopLevelOf(HWND window) {
     return topLevel;
 }
 
-// Sets the application's help context for the life of a box, when it has a help id.
-class PromptHelpContext {
-public:
-    explicit PromptHelpContext(UINT helpId) : m_application(CApplication::Current()) {
-        if (helpId != 0 && m_application != nullptr) {
-            m_previous = m_application->HelpContext();
-            m_application->SetHelpContext(HID_BASE_PROMPT + helpId);
-        }
-    }
-    ~PromptHelpContext() {
-        if (m_previous) {
-            m_application->SetHelpContext(*m_previous);
-        }
-    }
-    PromptHelpContext(const PromptHelpContext&) = delete;
-    PromptHelpContext& operator=(const PromptHelpContext&) = delete;
-
-private:
-    CApplication* m_application;
-    std::optional<DWORD> m_previous;
-};
-
 // The string-table entry of the failure being handled, or 0 when it has none.
 UINT FailureTextId() noexcept {
     try {
@@ -75,12 +52,11 @@ UINT FailureTextId() noexcept {
 
 } // namespace
 
-int ShowAppMessage(const char* text, UINT style, UINT helpId) noexcept {
+int ShowAppMessage(const char* text, UINT style) noexcept {
     const HWND owner = FindMessageOwner();
     // The box disables its owner itself; a top-level window above the owner is ours to do.
     const HWND topLevel = owner != nullptr ? TopLevelOf(owner) : nullptr;
     ScopedDisable disabledTopLevel(topLevel != owner ? topLevel : nullptr);
-    PromptHelpContext helpContext(helpId);
 
     // Boxes with only OK, or a question of the OK/Cancel or Yes/No kind, get the exclamation
     // icon when the caller gave none.
@@ -95,11 +71,8 @@ int ShowAppMessage(const char* text, UINT style, UINT helpId) noexcept {
     return ::MessageBoxA(owner, text, caption, style);
 }
 
-int ShowAppMessage(UINT textId, UINT style, UINT helpId) {
-    if (helpId == static_cast<UINT>(-1)) {
-        helpId = textId;
-    }
-    return ShowAppMessage(LoadStringResource(textId).c_str(), style, helpId);
+int ShowAppMessage(UINT textId, UINT style) {
+    return ShowAppMessage(LoadStringResource(textId).c_str(), style);
 }
 
 std::string FormatPlaceholders(UINT templateId, std::string_view first, std::string_view second) {
@@ -116,7 +89,7 @@ void ReportFailure(UINT style, UINT fallbackId) noexcept {
             if (text.empty()) {
                 text = LoadStringResource(fallbackId);
             }
-            ShowAppMessage(text.c_str(), style, 0);
+            ShowAppMessage(text.c_str(), style);
             return;
         } catch (...) {
             // No memory left for the text: that is what the user is told instead.
@@ -124,7 +97,7 @@ void ReportFailure(UINT style, UINT fallbackId) noexcept {
     }
     // Loaded at set-up: telling of memory running out must not need any.
     const CApplication* application = CApplication::Current();
-    ShowAppMessage(application != nullptr ? application->OutOfMemoryText().c_str() : "", style, 0);
+    ShowAppMessage(application != nullptr ? application->OutOfMemoryText().c_str() : "", style);
 }
 
 } // namespace framework

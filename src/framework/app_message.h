@@ -14,13 +14,12 @@ namespace framework {
 // The longest own text of a failure that is shown; longer ones are cut.
 inline constexpr std::size_t kMaxFailureText = 127;
 
-// Shows `text` modally and returns the button pressed. A `helpId` other than 0 makes
-// 0x30000 + helpId the application's help context while the box is open. Takes no memory of
-// its own, so that it can tell of memory running out.
-int ShowAppMessage(const char* text, UINT style, UINT helpId) noexcept;
+// Shows `text` modally and returns the button pressed. Takes no memory of its own, so that it can
+// tell of memory running out.
+int ShowAppMessage(const char* text, UINT style) noexcept;
 
-// The same with the text of string `textId`; the help id defaults to the string id.
-int ShowAppMessage(UINT textId, UINT style = MB_OK, UINT helpId = static_cast<UINT>(-1));
+// The same with the text of string `textId`.
+int ShowAppMessage(UINT textId, UINT style = MB_OK);
 
 // Template `templateId` from the string table with "%1" and "%2" replaced.
 std::string FormatPlaceholders(UINT templateId, std::string_view first, std::string_view second);

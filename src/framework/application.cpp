@@ -48,27 +48,7 @@ HWND MainWindowHandle() {
 void CApplication::SetUp(HINSTANCE instance, std::string_view modulePath) {
     m_instance = instance;
     m_appName = DeriveApplicationName(modulePath, IsAnsiLeadByte);
-    m_helpFilePath = DeriveHelpPath(modulePath, IsAnsiLeadByte);
     m_outOfMemoryText = LoadStringResource(IDS_OUT_OF_MEMORY, kMaxFailureText);
-}
-
-void CApplication::OnHelp() {
-    DWORD context = m_helpContext;
-    // Help asked for while the help-failure box is open: that box is the answer already.
-    if (context == HID_BASE_PROMPT + IDS_HELP_LAUNCH_FAILED) {
-        return;
-    }
-    // The controls have no help contexts of their own: the dialog answers for them.
-    if (context == 0 && m_mainWindow != nullptr) {
-        context = m_mainWindow->HelpContext();
-    }
-    if (!CallHelpViewer(MainWindowHandle(), m_helpFilePath.c_str(), HELP_CONTEXT, context)) {
-        ShowAppMessage(IDS_HELP_LAUNCH_FAILED);
-    }
-}
-
-bool CApplication::CallHelpViewer(HWND window, const char* helpFile, UINT command, ULONG_PTR data) {
-    return ::WinHelpA(window, helpFile, command, data) != FALSE;
 }
 
 int RunApplication(HINSTANCE instance) {

@@ -38,10 +38,6 @@ Rectangle ToRectangle(const RECT& rect) {
     return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
-bool IsKeyDown(int virtualKey) {
-    return (::GetKeyState(virtualKey) & 0x8000) != 0;
-}
-
 } // namespace
 
 CDialog::~CDialog() {
@@ -50,18 +46,13 @@ CDialog::~CDialog() {
     }
 }
 
-DWORD CDialog::HelpContext() const {
-    return HID_BASE_RESOURCE + m_templateId;
-}
-
 void CDialog::SetIcon(HICON icon, bool big) {
     ::SendMessageA(m_hWnd, WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
 MessageResult CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return Dispatch<NoBaseTable, On<WM_INITDIALOG, &CDialog::OnInitDialog>,
-                    On<WM_COMMAND, &CDialog::OnCommand>, On<WM_HELP, &CDialog::OnHelp>>(
-        *this, message, wParam, lParam);
+                    On<WM_COMMAND, &CDialog::OnCommand>>(*this, message, wParam, lParam);
 }
 
 void CDialog::ExchangeData(ExchangeContext&) {}
@@ -195,17 +186,6 @@ MessageResult CDialog::OnCommand(int id, UINT code, HWND) {
     default:
         return std::nullopt;
     }
-}
-
-bool CDialog::OnHelp() {
-    // F1 alone asks for help; with Shift, Ctrl or Alt it means something else, or nothing.
-    if (IsKeyDown(VK_SHIFT) || IsKeyDown(VK_CONTROL) || IsKeyDown(VK_MENU)) {
-        return true;
-    }
-    if (CApplication* application = CApplication::Current()) {
-        application->OnCommand(ID_HELP);
-    }
-    return true;
 }
 
 void CDialog::CentreUnlessPlaced() {

@@ -36,9 +36,6 @@ public:
     // the user.
     bool RunExchange(bool save);
 
-    // The help context the dialog answers when help is asked for: 0x20000 + its template id.
-    DWORD HelpContext() const;
-
     // The dialog's message table; see message_table.h.
     virtual MessageResult HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -64,7 +61,6 @@ private:
 
     bool OnInitDialog();
     MessageResult OnCommand(int id, UINT code, HWND control);
-    bool OnHelp();
 
     void CentreUnlessPlaced();
     void RunModalLoop();

@@ -101,7 +101,7 @@ void CheckRange(ExchangeContext& context, std::int32_t value, std::int32_t lower
     }
     const std::string message =
         FormatPlaceholders(IDS_PARSE_INTEGER_RANGE, FormatInteger(lower), FormatInteger(upper));
-    ShowAppMessage(message.c_str(), MB_ICONEXCLAMATION | MB_OK, IDS_PARSE_INTEGER_RANGE);
+    ShowAppMessage(message.c_str(), MB_ICONEXCLAMATION | MB_OK);
     FailExchange(context);
 }
 

@@ -9,8 +9,7 @@
 //
 // and whatever it does not list goes on to its base class's table (CDialog's here). Handlers are
 // typed: they take nothing, but a WM_COMMAND handler takes the command cracked, (int id,
-// UINT code, HWND control). They return a MessageResult, a number or a handle. Command tables
-// (DispatchCommand) list command ids and handlers that take nothing.
+// UINT code, HWND control). They return a MessageResult, a number or a handle.
 
 #include <windows.h>
 
@@ -23,7 +22,7 @@ namespace framework {
 // table and then the system's default processing.
 using MessageResult = std::optional<LRESULT>;
 
-// One entry of a table: message or command `Key` goes to the member function `Handler`.
+// One entry of a table: message `Key` goes to the member function `Handler`.
 template <UINT Key, auto Handler> struct On {
     static constexpr UINT key = Key;
     static constexpr auto handler = Handler;
@@ -71,13 +70,6 @@ MessageResult Dispatch(Self& self, UINT message, WPARAM wParam, LPARAM lParam) {
         }
     }
     return result;
-}
-
-// Runs the handler that `Entries` list for command `id`, or else hands it on to `Base`; false
-// when nobody handles it.
-template <class Base, class... Entries, class Self> bool DispatchCommand(Self& self, UINT id) {
-    const bool listed = ((id == Entries::key && ((self.*Entries::handler)(), true)) || ...);
-    return listed || self.Base::OnCommand(id);
 }
 
 } // namespace framework

@@ -87,10 +87,8 @@ private:
 TEST(FrameworkApplication, SetUpDerivesTheNamesFromTheModulePath) {
     const CTestApplication& application = CTestApplication::Get();
     const std::string path = ModulePath();
-    const std::string withoutExtension = path.substr(0, path.rfind('.'));
     EXPECT_EQ(application.Instance(), GetModuleHandleA(nullptr));
     EXPECT_EQ(application.AppName(), Caption) << "module path " << path;
-    EXPECT_EQ(application.HelpFilePath(), withoutExtension + ".HLP");
 }
 
 TEST(FrameworkMessageTable, FallsBackToTheBaseClassTable) {
@@ -136,6 +134,16 @@ TEST(FrameworkModalRun, EndsWithTheValueOfItsEndingAfterHidingTheWindow) {
          [&](HWND window) { PostKeyPress(focusOn(window, IDC_START_PORT), VK_ESCAPE); }, IDCANCEL},
         {"Esc on Apply", [](HWND) { PostKeyPress(GetFocus(), VK_ESCAPE); }, IDCANCEL},
         {"a close request", [](HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }, IDCANCEL},
+        // No help is offered: F1 starts nothing and shows nothing, so the Esc typed after it
+        // finds the dialog as it was.
+        {"F1, alone and with Shift, Ctrl or Alt, then Esc",
+         [](HWND) {
+             for (const WORD held : {WORD{0}, WORD{VK_SHIFT}, WORD{VK_CONTROL}, WORD{VK_MENU}}) {
+                 EXPECT_TRUE(TypeKey(VK_F1, held)) << "error " << GetLastError();
+             }
+             TypeKey(VK_ESCAPE);
+         },
+         IDCANCEL},
         // Nothing is bound, so the standard OK's exchange succeeds.
         {"Enter in the start-port field",
          [&](HWND window) { PostKeyPress(focusOn(window, IDC_START_PORT), VK_RETURN); }, IDOK},
@@ -323,7 +331,7 @@ TEST(FrameworkAppMessage, DisablesTheMainWindowAboveAPopupThatOwnsTheBox) {
         MessageBoxWatcher watcher([&](const MessageBoxContents&) {
             EXPECT_FALSE(IsWindowEnabled(window)) << "the main window takes input";
         });
-        framework::ShowAppMessage("over a pop-up", MB_OK, 0);
+        framework::ShowAppMessage("over a pop-up", MB_OK);
         EXPECT_EQ(watcher.Boxes(), OkBoxes({"over a pop-up"}, Caption, true, popup));
         EXPECT_TRUE(IsWindowEnabled(window)) << "left disabled";
         DestroyWindow(popup);
@@ -353,121 +361,13 @@ TEST(FrameworkAppMessage, AddsTheExclamationIconOnlyWhereTheCallerLeftNone) {
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << "style 0x" << std::hex << row.style);
         MessageBoxWatcher watcher;
-        const int pressed = framework::ShowAppMessage("styled", row.style, 0);
+        const int pressed = framework::ShowAppMessage("styled", row.style);
         ASSERT_EQ(watcher.Boxes().size(), 1u);
         const MessageBoxContents& box = watcher.Boxes().front();
         EXPECT_EQ(box.icon, row.icon != nullptr ? LoadIconA(nullptr, row.icon) : nullptr);
         EXPECT_EQ(box.buttons, row.buttons);
         EXPECT_EQ(pressed, row.buttons.front()) << "the first button was pressed";
     }
-}
-
-TEST(FrameworkHelp, HelpRequestAsksTheViewerForTheCurrentContext) {
-    struct Row {
-        const char* why;
-        bool viewerStarts;
-        std::function<void(HWND)> ask;
-        std::vector<ULONG_PTR> contexts;           // asked of the viewer, in order
-        std::vector<std::string_view> boxes = {};  // texts of the boxes that opened
-        std::vector<DWORD> contextsWhileOpen = {}; // the application's help context in each box
-    };
-    CTestApplication& application = CTestApplication::Get();
-    const auto askForHelp = [](HWND window) { SendMessageA(window, WM_HELP, 0, 0); };
-    // As the keyboard delivers it: the system turns a hardware F1 into the help request.
-    const auto pressF1 = [&](HWND window) {
-        EXPECT_TRUE(TypeKey(VK_F1)) << "error " << GetLastError();
-        EXPECT_TRUE(PumpUntil(window, [&] { return !application.helpRequests.empty(); }))
-            << "F1 never reached the viewer";
-    };
-    const auto askWithHeld = [&](BYTE modifier) {
-        return [=](HWND window) {
-            BYTE keys[256];
-            GetKeyboardState(keys);
-            const BYTE state = std::exchange(keys[modifier], BYTE{0x80});
-            SetKeyboardState(keys);
-            askForHelp(window);
-            keys[modifier] = state;
-            SetKeyboardState(keys);
-        };
-    };
-    const Row rows[] = {
-        {"the dialog answers 0x20000 + its template id", true, askForHelp, {0x20066}},
-        {"F1 pressed on Apply", true, pressF1, {0x20066}},
-        {"with Shift held help is not asked for", true, askWithHeld(VK_SHIFT), {}},
-        {"nor with Ctrl held", true, askWithHeld(VK_CONTROL), {}},
-        {"nor with Alt held", true, askWithHeld(VK_MENU), {}},
-        {"a box with a help id is open: 0x30000 + that id",
-         true,
-         [](HWND) { framework::ShowAppMessage(IDS_PARSE_INTEGER); },
-         {0x3F110, 0x3F110},
-         {IntegerMessage},
-         {0x3F110}},
-        {"a box with help id 0 is open: the dialog's context",
-         true,
-         [](HWND) { framework::ShowAppMessage("no help", MB_OK, 0); },
-         {0x20066, 0x20066},
-         {"no help"},
-         {0}},
-        {"the viewer fails: the failure box, where help does nothing",
-         false,
-         askForHelp,
-         {0x20066},
-         {"Failed to launch help."},
-         {0x3F107}},
-        // The failure box puts back the context of the box it opened over.
-        {"the viewer fails twice in a box: each time the box's context",
-         false,
-         [](HWND) {
-             framework::ShowAppMessage(StartPortRangeMessage.data(), MB_OK,
-                                       IDS_PARSE_INTEGER_RANGE);
-         },
-         {0x3F112, 0x3F112},
-         {StartPortRangeMessage, "Failed to launch help.", "Failed to launch help."},
-         {0x3F112, 0x3F107, 0x3F107}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.why);
-        application.helpRequests.clear();
-        application.helpViewerStarts = row.viewerStarts;
-        std::vector<DWORD> contextsWhileOpen;
-        // F1 twice in each box: the second finds the box's context again, and the dialog is
-        // still disabled after a box opened and closed over this one.
-        MessageBoxWatcher watcher([&](const MessageBoxContents&) {
-            contextsWhileOpen.push_back(application.HelpContext());
-            const HWND main = application.MainWindow()->Handle();
-            for (int press = 0; press < 2; ++press) {
-                SendMessageA(main, WM_HELP, 0, 0);
-            }
-            EXPECT_FALSE(IsWindowEnabled(main)) << "the dialog takes input under a box";
-        });
-        CProbeDialog dialog;
-        HWND window = nullptr;
-        RunDialog(dialog, [&](HWND shown) {
-            window = shown;
-            row.ask(shown);
-            EXPECT_TRUE(IsWindowEnabled(shown)) << "left disabled";
-            dialog.EndModal(IDCANCEL);
-        });
-
-        std::vector<ULONG_PTR> contexts;
-        for (const CTestApplication::HelpRequest& request : application.helpRequests) {
-            contexts.push_back(request.data);
-            EXPECT_EQ(request.window, window);
-            EXPECT_EQ(request.command, static_cast<UINT>(HELP_CONTEXT));
-            EXPECT_EQ(request.file, application.HelpFilePath());
-        }
-        EXPECT_EQ(contexts, row.contexts)
-            << std::hex << "first 0x" << (contexts.empty() ? 0 : contexts.front());
-        // Boxes after the first open over it, which owns them.
-        std::vector<MessageBoxContents> boxes = OkBoxes(row.boxes, Caption, true, window);
-        for (std::size_t box = 1; box < boxes.size() && !watcher.Boxes().empty(); ++box) {
-            boxes[box].owner = watcher.Boxes().front().window;
-        }
-        EXPECT_EQ(watcher.Boxes(), boxes);
-        EXPECT_EQ(contextsWhileOpen, row.contextsWhileOpen);
-        EXPECT_EQ(application.HelpContext(), 0u) << "context not restored";
-    }
-    application.helpViewerStarts = true;
 }
 
 } // namespace

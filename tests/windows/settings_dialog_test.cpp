@@ -790,33 +790,29 @@ TEST_F(Exchange, FailedSaveRunShowsItsMessageThenSelectsTheField) {
         const char* adapterText; // nullptr: as loaded
         const char* startText;   // nullptr: as loaded
         std::string_view message;
-        DWORD helpContext; // while the message is open
         int failingControl;
         DriverParameters fields; // after the run
     };
     constexpr DriverParameters LoadedSeven{7, 5, 1, 0};
     constexpr DriverParameters LoadedZero{2, 0, 1, 0};
     const Row rows[] = {
-        {"adapter count does not parse: nothing read", Installed, "x", "6", IntegerMessage, 0x3F110,
+        {"adapter count does not parse: nothing read", Installed, "x", "6", IntegerMessage,
          IDC_ADAPTER_COUNT, Installed},
         {"adapter count out of range: it alone read", Installed, "7", "6", AdapterRangeMessage,
-         0x3F112, IDC_ADAPTER_COUNT, DriverParameters{7, 5, 1, 0}},
+         IDC_ADAPTER_COUNT, DriverParameters{7, 5, 1, 0}},
         {"start port does not parse: adapter count read", Installed, "3", "COM6", IntegerMessage,
-         0x3F110, IDC_START_PORT, DriverParameters{3, 5, 1, 0}},
-        {"start port out of range: both read", Installed, "3", "2", StartPortRangeMessage, 0x3F112,
+         IDC_START_PORT, DriverParameters{3, 5, 1, 0}},
+        {"start port out of range: both read", Installed, "3", "2", StartPortRangeMessage,
          IDC_START_PORT, DriverParameters{3, 2, 1, 0}},
         {"adapter count 7 from the registry stops every save", LoadedSeven, nullptr, "6",
-         AdapterRangeMessage, 0x3F112, IDC_ADAPTER_COUNT, LoadedSeven},
+         AdapterRangeMessage, IDC_ADAPTER_COUNT, LoadedSeven},
         {"start number 0 from the registry, saved unchanged", LoadedZero, nullptr, nullptr,
-         StartPortRangeMessage, 0x3F112, IDC_START_PORT, LoadedZero},
+         StartPortRangeMessage, IDC_START_PORT, LoadedZero},
     };
-    CTestApplication& application = CTestApplication::Get();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
         Install(KeysOf(row.installed));
-        std::vector<DWORD> helpContexts;
-        MessageBoxWatcher watcher(
-            [&](const MessageBoxContents&) { helpContexts.push_back(application.HelpContext()); });
+        MessageBoxWatcher watcher;
         CSettingsProbe dialog;
         const INT_PTR result = RunDialog(dialog, [&](HWND window) {
             const HWND failing = GetDlgItem(window, row.failingControl);
@@ -845,7 +841,6 @@ TEST_F(Exchange, FailedSaveRunShowsItsMessageThenSelectsTheField) {
             }
 
             EXPECT_EQ(watcher.Boxes(), OkBoxes({row.message}, Caption, true, window));
-            EXPECT_EQ(helpContexts, std::vector<DWORD>{row.helpContext});
             EXPECT_EQ(boxesAndEnabledAtFocus,
                       (std::vector<std::pair<std::size_t, bool>>{{1, true}}));
             EXPECT_EQ(GetFocus(), failing);
@@ -853,7 +848,6 @@ TEST_F(Exchange, FailedSaveRunShowsItsMessageThenSelectsTheField) {
                       std::pair(0ul, static_cast<DWORD>(WindowText(failing).size())));
             EXPECT_EQ(dialog.Parameters(), row.fields);
             EXPECT_EQ(ShownIn(window), before) << "a save run changed a control";
-            EXPECT_EQ(application.HelpContext(), 0u) << "help context kept";
             Click(window, IDCANCEL);
         });
         EXPECT_EQ(result, IDCANCEL);
@@ -929,17 +923,13 @@ TEST_F(Exchange, FailuresOtherThanValidationAreReportedByTheRunner) {
          "This failure's own text is longer than a report shows of it: a report shows only its "
          "first one hundred and twenty-seven letters"},
     };
-    std::vector<DWORD> helpContexts;
-    MessageBoxWatcher watcher([&](const MessageBoxContents&) {
-        helpContexts.push_back(CTestApplication::Get().HelpContext());
-    });
+    MessageBoxWatcher watcher;
     CSettingsProbe dialog;
     const INT_PTR result = RunDialog(dialog, [&](HWND window) {
         const HWND apply = GetDlgItem(window, IDOK);
         for (const Row& row : rows) {
             SCOPED_TRACE(row.why);
             watcher.Clear();
-            helpContexts.clear();
             SetFocus(apply);
             dialog.beforeExchange = [&](framework::ExchangeContext&) { row.fail(); };
             for (const bool save : {true, false}) {
@@ -947,7 +937,6 @@ TEST_F(Exchange, FailuresOtherThanValidationAreReportedByTheRunner) {
             }
             dialog.beforeExchange = nullptr;
             EXPECT_EQ(watcher.Boxes(), OkBoxes({row.message, row.message}, Caption, true, window));
-            EXPECT_EQ(helpContexts, (std::vector<DWORD>{0, 0}));
             EXPECT_EQ(GetFocus(), apply) << "focus moved";
             EXPECT_EQ(dialog.Parameters(), Installed);
         }
@@ -1016,10 +1005,8 @@ TEST_F(Exchange, ApplyShowsTheStoredFieldsWithApplyAsDefaultBeforeItEnds) {
 TEST_F(Exchange, TemplateWithoutASecondCheckBoxCannotOpen) {
     CSettingsProbe dialog(TemplateWithoutSecondCheckBox);
     HWND window = nullptr;
-    DWORD helpContext = 0xDEADBEEF;
     MessageBoxWatcher watcher([&](const MessageBoxContents&) {
         window = dialog.Handle();
-        helpContext = CTestApplication::Get().HelpContext();
         // The steps before the missing control have had their effect.
         EXPECT_EQ(dialog.AttachedApply(), GetDlgItem(window, IDOK)) << "Apply not attached";
         EXPECT_EQ(ShownIn(window), (Shown{"2", "5", true, false}));
@@ -1031,7 +1018,6 @@ TEST_F(Exchange, TemplateWithoutASecondCheckBoxCannotOpen) {
     EXPECT_NE(window, nullptr);
     EXPECT_EQ(watcher.Boxes(),
               OkBoxes({"An unsupported operation was attempted."}, Caption, true, window));
-    EXPECT_EQ(helpContext, 0u);
     EXPECT_FALSE(IsWindow(window)) << "window left behind";
 }
 

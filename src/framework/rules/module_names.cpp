@@ -4,7 +4,6 @@ namespace framework {
 
 namespace {
 
-constexpr std::string_view HelpExtension = ".HLP";
 constexpr std::string_view DirectorySeparators = "\\/:";
 
 // Where the last of `characters` stands in `text`, walked character by character: the second
@@ -33,12 +32,6 @@ std::string DeriveApplicationName(std::string_view modulePath, bool (*isLeadByte
     const std::string_view stem = CutAtLastDot(modulePath, isLeadByte);
     const std::size_t separator = FindLastOf(stem, DirectorySeparators, isLeadByte);
     return std::string(separator == std::string_view::npos ? stem : stem.substr(separator + 1));
-}
-
-std::string DeriveHelpPath(std::string_view modulePath, bool (*isLeadByte)(char)) {
-    std::string helpPath(CutAtLastDot(modulePath, isLeadByte));
-    helpPath.append(HelpExtension);
-    return helpPath;
 }
 
 } // namespace framework

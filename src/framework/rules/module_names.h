@@ -14,8 +14,4 @@ namespace framework {
 // page; such a character is never taken for a separator or a ".", whatever its second byte.
 std::string DeriveApplicationName(std::string_view modulePath, bool (*isLeadByte)(char) = nullptr);
 
-// The help file that belongs to the module: the path cut at its last "." with ".HLP" appended,
-// or the whole path with ".HLP" appended when it holds no "."; isLeadByte as above.
-std::string DeriveHelpPath(std::string_view modulePath, bool (*isLeadByte)(char) = nullptr);
-
 } // namespace framework

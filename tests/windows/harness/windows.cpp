@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -206,14 +207,17 @@ bool PostKeyPress(HWND target, WORD virtualKey) {
            PostMessageA(target, WM_KEYUP, virtualKey, up);
 }
 
-bool TypeKey(WORD virtualKey) {
-    INPUT keys[2]{};
-    for (INPUT& key : keys) {
-        key.type = INPUT_KEYBOARD;
-        key.ki.wVk = virtualKey;
+bool TypeKey(WORD virtualKey, WORD held) {
+    INPUT keys[4]{};
+    const WORD order[] = {held, virtualKey, virtualKey, held};
+    for (std::size_t index = 0; index < std::size(keys); ++index) {
+        keys[index].type = INPUT_KEYBOARD;
+        keys[index].ki.wVk = order[index];
+        keys[index].ki.dwFlags = index < 2 ? 0 : KEYEVENTF_KEYUP;
     }
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    return SendInput(2, keys, sizeof keys[0]) == 2;
+    // Without a held key, only the middle two.
+    const std::span<INPUT> typed = held != 0 ? std::span(keys) : std::span(keys).subspan(1, 2);
+    return SendInput(static_cast<UINT>(typed.size()), typed.data(), sizeof keys[0]) == typed.size();
 }
 
 } // namespace testsupport

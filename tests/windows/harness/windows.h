@@ -77,8 +77,9 @@ bool PressFirstButton(const MessageBoxContents& box);
 bool Checked(HWND checkBox);
 std::pair<DWORD, DWORD> Selection(HWND edit);
 bool PostKeyPress(HWND target, WORD virtualKey);
-// A key pressed and released at the keyboard, for the foreground window: the system makes of it
-// what it makes of a real one (F1 becomes a help request), which a posted key never is.
-bool TypeKey(WORD virtualKey);
+// A key pressed and released at the keyboard, for the foreground window, while `held` (Shift,
+// Ctrl, Alt; 0 for none) is held down: the system makes of it what it makes of a real one (F1
+// becomes a help request), which a posted key never is.
+bool TypeKey(WORD virtualKey, WORD held = 0);
 
 } // namespace testsupport

@@ -1,6 +1,5 @@
 #include "support/test_application.h"
 
-#include "framework/framework_ids.h"
 #include "harness/windows.h"
 
 #include <gtest/gtest.h>
@@ -68,17 +67,6 @@ void CALLBACK OnWatchdog(HWND, UINT, UINT_PTR timer, DWORD) {
 
 CTestApplication::CTestApplication() {
     SetUp(GetModuleHandleA(nullptr), ModulePath());
-}
-
-bool CTestApplication::OnCommand(UINT id) {
-    using framework::On;
-    return framework::DispatchCommand<CApplication, On<ID_HELP, &CApplication::OnHelp>>(*this, id);
-}
-
-bool CTestApplication::CallHelpViewer(HWND window, const char* helpFile, UINT command,
-                                      ULONG_PTR data) {
-    helpRequests.push_back({window, helpFile, command, data});
-    return helpViewerStarts;
 }
 
 CTestApplication& CTestApplication::Get() {

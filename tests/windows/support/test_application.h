@@ -8,33 +8,17 @@
 #include <chrono>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace testsupport {
 
 // The test programs' application object, standing in for the utility's: a global made at
 // static initialisation and set up from the test executable's own path, so message boxes are
-// captioned with the test program's name. Its command table routes the help command to the
-// framework's help handler, as the utility's does. It stands in for the system's help viewer
-// too: it records what the framework asks of the viewer and answers as `helpViewerStarts` says.
+// captioned with the test program's name.
 class CTestApplication : public framework::CApplication {
 public:
     CTestApplication();
 
     static CTestApplication& Get();
-    bool OnCommand(UINT id) override;
-
-    struct HelpRequest {
-        HWND window;
-        std::string file;
-        UINT command;
-        ULONG_PTR data;
-    };
-    std::vector<HelpRequest> helpRequests;
-    bool helpViewerStarts = true;
-
-protected:
-    bool CallHelpViewer(HWND window, const char* helpFile, UINT command, ULONG_PTR data) override;
 };
 
 // The full path of the running executable.
