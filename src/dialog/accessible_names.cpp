@@ -12,10 +12,16 @@ namespace dialog {
 
 namespace {
 
-// The control's own accessible object (its client area, not a part of it), as the system makes
-// it for every window.
-constexpr DWORD kControlObject = static_cast<DWORD>(OBJID_CLIENT);
-constexpr DWORD kControlItself = CHILDID_SELF;
+// The window's own accessible object (its client area, not a part of it), as the system makes
+// it for every window; the service takes it unsigned.
+constexpr DWORD kWindowObject = static_cast<DWORD>(OBJID_CLIENT);
+constexpr DWORD kWindowItself = CHILDID_SELF;
+
+// UI Automation's Name property. The service takes a UI Automation property's GUID in place of
+// an MSAA property, and gives it to clients of UI Automation, which would otherwise make the name
+// up from the MSAA one, or from the window. MinGW's headers do not declare it.
+constexpr GUID kUiaNameProperty = {
+    0xc3a6921b, 0x4a99, 0x44f1, {0xbc, 0xa6, 0x61, 0x18, 0x70, 0x52, 0xc4, 0x31}};
 
 } // namespace
 
@@ -50,19 +56,49 @@ IAccPropServices* AccessibleNames::Com::CreatePropServices() const noexcept {
     return service;
 }
 
-AccessibleNames::AccessibleNames(HWND dialog, std::span<const ControlName> names) noexcept
-    : m_dialog(dialog), m_names(names) {
+AccessibleNames::AccessibleNames(HWND dialog, const wchar_t* dialogName,
+                                 std::span<const ControlName> controls) noexcept
+    : m_dialog(dialog), m_dialogName(dialogName), m_controls(controls) {
     m_service.reset(m_com.CreatePropServices());
     if (!m_service) {
         return;
     }
-    for (const ControlName& control : m_names) {
-        if (FAILED(m_service->SetHwndPropStr(::GetDlgItem(m_dialog, control.id), kControlObject,
-                                             kControlItself, PROPID_ACC_NAME, control.name))) {
-            Clear();
-            return;
+    // The kinds apart: a Windows whose service refuses UI Automation ids still gets MSAA names.
+    m_msaaNamed = Give(PROPID_ACC_NAME);
+    m_uiaNamed = Give(kUiaNameProperty);
+    if (!m_msaaNamed && !m_uiaNamed) {
+        m_service.reset();
+        return;
+    }
+    // The names come after the window is up: a client that has read them since keeps what it
+    // read until it hears of the change.
+    for (std::size_t index = 0; index < Count(); ++index) {
+        ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, Window(index), OBJID_CLIENT, CHILDID_SELF);
+    }
+}
+
+HWND AccessibleNames::Window(std::size_t index) const noexcept {
+    return index == 0 ? m_dialog : ::GetDlgItem(m_dialog, m_controls[index - 1].id);
+}
+
+const wchar_t* AccessibleNames::Name(std::size_t index) const noexcept {
+    return index == 0 ? m_dialogName : m_controls[index - 1].name;
+}
+
+bool AccessibleNames::Give(const MSAAPROPID& property) noexcept {
+    for (std::size_t index = 0; index < Count(); ++index) {
+        if (FAILED(m_service->SetHwndPropStr(Window(index), kWindowObject, kWindowItself, property,
+                                             Name(index)))) {
+            TakeBack(property, index);
+            return false;
         }
-        ++m_named;
+    }
+    return true;
+}
+
+void AccessibleNames::TakeBack(const MSAAPROPID& property, std::size_t count) noexcept {
+    for (std::size_t index = 0; index < count; ++index) {
+        m_service->ClearHwndProps(Window(index), kWindowObject, kWindowItself, &property, 1);
     }
 }
 
@@ -70,11 +106,13 @@ void AccessibleNames::Clear() noexcept {
     if (!m_service) {
         return;
     }
-    for (const ControlName& control : m_names.first(m_named)) {
-        m_service->ClearHwndProps(::GetDlgItem(m_dialog, control.id), kControlObject,
-                                  kControlItself, &PROPID_ACC_NAME, 1);
+    if (m_msaaNamed) {
+        TakeBack(PROPID_ACC_NAME, Count());
     }
-    m_named = 0;
+    if (m_uiaNamed) {
+        TakeBack(kUiaNameProperty, Count());
+    }
+    m_msaaNamed = m_uiaNamed = false;
     m_service.reset();
 }
 

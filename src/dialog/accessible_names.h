@@ -18,19 +18,23 @@ struct ControlName {
     const wchar_t* name;
 };
 
-// Names a dialog's controls for assistive technology, by annotating them through the system's
-// accessibility property service, and takes the names back when destroyed, which must happen
-// before the controls are. The names are all given or none: without COM, without the service or
-// after any failed call nothing is kept, the dialog works as it would unnamed, and nobody is told.
+// Names a dialog and its controls for assistive technology, by annotating them through the
+// system's accessibility property service, and takes the names back when destroyed, which must
+// happen before the windows are. Each gets two names: the MSAA name, which every screen reader
+// asks for, and the UI Automation name, which Narrator reads. Each kind is given to all or to
+// none: without COM, without the service or after a failed call nothing of that kind is kept, the
+// dialog works as it would unnamed, and nobody is told. A client that read the names before is
+// told that they changed.
 class AccessibleNames {
 public:
-    // `names` must outlive this object.
-    AccessibleNames(HWND dialog, std::span<const ControlName> names) noexcept;
+    // `dialogName` and `controls` must outlive this object.
+    AccessibleNames(HWND dialog, const wchar_t* dialogName,
+                    std::span<const ControlName> controls) noexcept;
     ~AccessibleNames() { Clear(); }
     AccessibleNames(const AccessibleNames&) = delete;
     AccessibleNames& operator=(const AccessibleNames&) = delete;
 
-    // Whether the controls carry the names now.
+    // Whether the windows carry names of either kind now.
     bool Given() const noexcept { return m_service != nullptr; }
 
 private:
@@ -57,13 +61,24 @@ private:
         void operator()(IUnknown* object) const noexcept { object->Release(); }
     };
 
+    // What is named: the dialog first, then its controls.
+    std::size_t Count() const noexcept { return 1 + m_controls.size(); }
+    HWND Window(std::size_t index) const noexcept;
+    const wchar_t* Name(std::size_t index) const noexcept;
+
+    // Gives every window its name as `property`; false, with none left, when one is refused.
+    bool Give(const MSAAPROPID& property) noexcept;
+    // Takes `property` back from the first `count` windows.
+    void TakeBack(const MSAAPROPID& property, std::size_t count) noexcept;
     void Clear() noexcept;
 
     Com m_com; // first in, last out: the service is released inside the apartment
     std::unique_ptr<IAccPropServices, Release> m_service;
     HWND m_dialog;
-    std::span<const ControlName> m_names;
-    std::size_t m_named = 0; // the first controls of m_names that carry their names
+    const wchar_t* m_dialogName;
+    std::span<const ControlName> m_controls;
+    bool m_msaaNamed = false;
+    bool m_uiaNamed = false;
 };
 
 } // namespace dialog

@@ -20,6 +20,10 @@ struct IntegerRange {
 constexpr IntegerRange kAdapterCountRange{0, 4};
 constexpr IntegerRange kStartPortRange{3, 247};
 
+// What screen readers announce for the dialog, whose caption is empty: its notices' caption,
+// without their " !".
+constexpr wchar_t kDialogName[] = L"VELTA Multi-Serial Adapters";
+
 // What screen readers announce for the value controls: the labels a sighted user reads beside
 // them. Left to itself, the system names a check box by its own text ("ON", both of them) and an
 // edit field after the static text before it in the template, which for these two is not their
@@ -87,7 +91,7 @@ bool CPortSetupDlg::OnDialogInit() {
 void CPortSetupDlg::OnShown() noexcept {
     // Starting COM and the accessibility service costs time; the focus starts on Apply, which
     // is named right already, so the names can come once the window is up.
-    m_accessibleNames.emplace(m_hWnd, kControlNames);
+    m_accessibleNames.emplace(m_hWnd, kDialogName, kControlNames);
     if (!m_accessibleNames->Given()) {
         m_accessibleNames.reset(); // nothing to take back: leave COM at once
     }

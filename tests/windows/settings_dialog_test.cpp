@@ -512,10 +512,14 @@ TEST_F(SettingsWindow, PartlyStoredSettingsAskForAnotherApply) {
 
 // ---- Names for screen readers ----
 
+// UI Automation's Name property, which the service takes in place of an MSAA property.
+constexpr GUID UiaName = {
+    0xc3a6921b, 0x4a99, 0x44f1, {0xbc, 0xa6, 0x61, 0x18, 0x70, 0x52, 0xc4, 0x31}};
+
 // Stands in for the system's accessibility property service, which Wine does not implement:
 // registered as the service's class for this thread's apartment, it is what COM hands the dialog.
 // It records what it is asked to do, and fails to be made when `created` says so and the
-// `failingName`th name it is given (0: none).
+// `failingName`th MSAA name and the `failingUiaName`th UI Automation name it is given (0: none).
 class CRecordingAccPropServices : public IAccPropServices, public IClassFactory {
 public:
     struct Call {
@@ -530,13 +534,16 @@ public:
             *out << (call.set ? "set " : "clear ") << call.control
                  << (call.controlAlive ? "" : " (gone)") << ", object "
                  << static_cast<LONG>(call.object) << ", child " << call.child
-                 << (call.property == PROPID_ACC_NAME ? ", name " : ", another property ")
+                 << (call.property == PROPID_ACC_NAME ? ", MSAA name "
+                     : call.property == UiaName       ? ", UIA name "
+                                                      : ", another property ")
                  << testing::PrintToString(call.name);
         }
     };
     std::vector<Call> calls;
     HRESULT created = S_OK;
     int failingName = 0;
+    int failingUiaName = 0;
     ULONG references = 1; // the test's own
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -560,7 +567,9 @@ public:
     STDMETHODIMP SetHwndPropStr(HWND control, DWORD object, DWORD child, MSAAPROPID property,
                                 LPCWSTR name) override {
         calls.push_back({true, control, object, child, property, name, IsWindow(control) != 0});
-        return std::ranges::count_if(calls, &Call::set) == failingName ? E_NOTIMPL : S_OK;
+        const auto given = std::ranges::count_if(
+            calls, [&](const Call& call) { return call.set && call.property == property; });
+        return given == (property == UiaName ? failingUiaName : failingName) ? E_NOTIMPL : S_OK;
     }
     STDMETHODIMP ClearHwndProps(HWND control, DWORD object, DWORD child,
                                 const MSAAPROPID* properties, int count) override {
@@ -609,44 +618,67 @@ public:
     }
 };
 
-// The value controls are named after the labels beside them, from the moment the window is up
-// until it goes, all of them or none; a service that is missing or fails leaves a dialog that
+// The windows whose own accessible object was said to have a new name, in the order said.
+std::vector<HWND> g_renamed;
+
+void CALLBACK RecordNameChange(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
+                               DWORD) {
+    if (object == OBJID_CLIENT && child == CHILDID_SELF) {
+        g_renamed.push_back(window);
+    }
+}
+
+// The dialog and its value controls are named, the controls after the labels beside them, from
+// the moment the window is up until it goes, with each kind of name given to all or to none, and
+// clients are told of the new names; a service that is missing or fails leaves a dialog that
 // opens and applies as it always did.
-TEST_F(SettingsWindow, ValueControlsCarryTheirLabelsForScreenReaders) {
+TEST_F(SettingsWindow, DialogAndValueControlsCarryTheirNamesForScreenReaders) {
     struct Row {
         const char* why;
         HRESULT created;
-        int failingName;
-        std::size_t named; // names given before the failure, then taken back
+        int failingName; // MSAA, UI Automation; 0: none refused
+        int failingUiaName;
     };
     const Row rows[] = {
-        {"service at work", S_OK, 0, 4},
+        {"service at work", S_OK, 0, 0},
         {"no service", REGDB_E_CLASSNOTREG, 0, 0},
         // As under Wine, which has the service but no names.
-        {"first name refused", S_OK, 1, 0},
-        {"third name refused", S_OK, 3, 2},
+        {"first name of each kind refused", S_OK, 1, 1},
+        {"third MSAA name refused", S_OK, 3, 0},
+        {"second UI Automation name refused", S_OK, 0, 2},
     };
     constexpr std::pair<int, const wchar_t*> Names[] = {
+        {0, L"VELTA Multi-Serial Adapters"}, // the dialog itself
         {IDC_ADAPTER_COUNT, L"System detect adapter"},
         {IDC_START_PORT, L"Adapter #1 1'st port Com number"},
         {IDC_EXTMODE0, L"Adapter #1 Cable Extened Mode"},
         {IDC_EXTMODE1, L"Adapter #2 Cable Extened Mode"},
     };
-    using Call = CRecordingAccPropServices::Call;
-    const auto calls = [&](HWND window, bool set, std::size_t count) {
-        std::vector<Call> expected;
-        for (const auto& [id, name] : std::span(Names).first(count)) {
-            expected.push_back({set, GetDlgItem(window, id), static_cast<DWORD>(OBJID_CLIENT),
-                                CHILDID_SELF, PROPID_ACC_NAME, set ? name : L"", true});
-        }
-        return expected;
+    const std::pair<const GUID*, int Row::*> Kinds[] = {{&PROPID_ACC_NAME, &Row::failingName},
+                                                        {&UiaName, &Row::failingUiaName}};
+    const auto named = [](HWND window, int id) {
+        return id == 0 ? window : GetDlgItem(window, id);
     };
+    using Call = CRecordingAccPropServices::Call;
+    // Appends the calls that give, or take back, the first `count` names of a kind.
+    const auto add = [&](std::vector<Call>& calls, HWND window, const GUID& property, bool set,
+                         std::size_t count) {
+        for (const auto& [id, name] : std::span(Names).first(count)) {
+            calls.push_back({set, named(window, id), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                             property, set ? name : L"", true});
+        }
+    };
+    const HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                        &RecordNameChange, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
         CRecordingAccPropServices service;
         service.created = row.created;
         service.failingName = row.failingName;
+        service.failingUiaName = row.failingUiaName;
         DWORD registration = 0;
         ASSERT_EQ(CoRegisterClassObject(CLSID_AccPropServices,
                                         static_cast<IClassFactory*>(&service), CLSCTX_INPROC_SERVER,
@@ -656,26 +688,34 @@ TEST_F(SettingsWindow, ValueControlsCarryTheirLabelsForScreenReaders) {
         MessageBoxWatcher watcher;
         dialog::CPortSetupDlg settings;
         std::vector<Call> expected;
+        std::vector<Call> clears; // at the end, of the kinds kept
+        g_renamed.clear();
         const INT_PTR result = RunDialog(settings, [&](HWND window) {
-            // A refused name takes back those before it at once, and lets the service go.
-            const bool refused = row.failingName != 0;
-            const bool kept = !refused && SUCCEEDED(row.created);
-            expected = calls(window, true, row.named + (refused ? 1 : 0));
-            const std::vector<Call> clears = calls(window, false, row.named);
-            if (refused) {
-                expected.insert(expected.end(), clears.begin(), clears.end());
+            for (const auto& [property, failing] : Kinds) {
+                const auto refused = static_cast<std::size_t>(row.*failing);
+                if (SUCCEEDED(row.created)) {
+                    // A refused name takes back those of its kind before it at once.
+                    add(expected, window, *property, true,
+                        refused != 0 ? refused : std::size(Names));
+                    add(refused != 0 ? expected : clears, window, *property, false,
+                        refused != 0 ? refused - 1 : std::size(Names));
+                }
             }
+            const bool kept = !clears.empty();
             EXPECT_EQ(service.calls, expected) << "while the window is up";
             EXPECT_EQ(service.references, registered + (kept ? 1 : 0));
+            std::vector<HWND> renamed;
+            for (const auto& [id, name] : Names) {
+                renamed.push_back(named(window, id));
+            }
+            EXPECT_EQ(g_renamed, kept ? renamed : std::vector<HWND>{}) << "name changes told";
             // Without names the dialog has left the apartment already: the test's entry is the
             // last, and leaving it ends the apartment.
             CoUninitialize();
             EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), kept ? S_FALSE : S_OK);
             SetDlgItemTextA(window, IDC_START_PORT, "12");
             Click(window, IDOK);
-            if (!refused) {
-                expected.insert(expected.end(), clears.begin(), clears.end());
-            }
+            expected.insert(expected.end(), clears.begin(), clears.end());
         });
         EXPECT_EQ(result, IDOK);
         EXPECT_EQ(ReadValue(ParametersKeyPath, "StartNum0"), Dword(12));
@@ -683,6 +723,7 @@ TEST_F(SettingsWindow, ValueControlsCarryTheirLabelsForScreenReaders) {
         CoRevokeClassObject(registration);
         EXPECT_EQ(service.references, 1u) << "the service was not released";
     }
+    UnhookWinEvent(hook);
     // Every time the dialog entered the apartment, it left it again.
     CoUninitialize();
     const HRESULT entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
