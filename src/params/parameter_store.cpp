@@ -18,9 +18,17 @@ constexpr const char* ServiceKeyPath = R"(SYSTEM\CurrentControlSet\Services\BORV
 constexpr const char* ParametersKeyPath = R"(SYSTEM\CurrentControlSet\Services\BORVEX\Parameters)";
 
 constexpr const char* MaxAdapterName = "MaxAdapter"; // in the service key
-constexpr const char* StartNumName = "StartNum0";    // the rest in the parameters key
-constexpr const char* ExtMode0Name = "ExtMode0";
-constexpr const char* ExtMode1Name = "ExtMode1";
+
+// The values of the parameters key, named for the ANSI calls the settings are read and written
+// with, and for the wide calls that read what a value held and put it back: the ANSI calls pass
+// string data through the code page, so what they read back would not be the value's bytes.
+struct ValueName {
+    const char* ansi;
+    const wchar_t* wide;
+};
+constexpr ValueName StartNumName{"StartNum0", L"StartNum0"};
+constexpr ValueName ExtMode0Name{"ExtMode0", L"ExtMode0"};
+constexpr ValueName ExtMode1Name{"ExtMode1", L"ExtMode1"};
 
 // Every value is four bytes: a little-endian 32-bit number.
 static_assert(sizeof(std::int32_t) == 4);
@@ -66,7 +74,7 @@ bool WriteValue(const RegistryKey& key, const char* name, std::int32_t value) {
 // A value to write, with what it held before, so that a store that fails half-way can put it
 // back.
 struct ValueChange {
-    const char* name;
+    ValueName name;
     std::int32_t value;
     bool existed = false;
     DWORD formerType = REG_NONE;
@@ -78,12 +86,12 @@ struct ValueChange {
 bool ReadFormerValue(const RegistryKey& key, ValueChange& change) {
     DWORD size = 0;
     LONG status =
-        RegQueryValueExA(key.Get(), change.name, nullptr, &change.formerType, nullptr, &size);
+        RegQueryValueExW(key.Get(), change.name.wide, nullptr, &change.formerType, nullptr, &size);
     // The value may grow between the two calls; then its new size is asked for again. The
     // buffer is never empty, so the second call reads rather than only measuring.
     while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
         change.formerData.resize(std::max<DWORD>(size, 1));
-        status = RegQueryValueExA(key.Get(), change.name, nullptr, &change.formerType,
+        status = RegQueryValueExW(key.Get(), change.name.wide, nullptr, &change.formerType,
                                   change.formerData.data(), &size);
         if (status == ERROR_SUCCESS) {
             change.formerData.resize(size);
@@ -97,10 +105,10 @@ bool ReadFormerValue(const RegistryKey& key, ValueChange& change) {
 // Gives the value back its former type and bytes, or removes it when it did not exist.
 bool PutBack(const RegistryKey& key, const ValueChange& change) {
     if (!change.existed) {
-        return RegDeleteValueA(key.Get(), change.name) == ERROR_SUCCESS;
+        return RegDeleteValueW(key.Get(), change.name.wide) == ERROR_SUCCESS;
     }
     const BYTE none = 0; // an empty value still needs a buffer on some versions
-    return RegSetValueExA(key.Get(), change.name, 0, change.formerType,
+    return RegSetValueExW(key.Get(), change.name.wide, 0, change.formerType,
                           change.formerData.empty() ? &none : change.formerData.data(),
                           static_cast<DWORD>(change.formerData.size())) == ERROR_SUCCESS;
 }
@@ -121,13 +129,13 @@ void LoadDriverParameters(DriverParameters& parameters,
     // The start number and max adapter are read into values of their own that start at 0, so
     // an unreadable value reads as 0 and a short one has no stray high-order bytes.
     std::int32_t startNumber = 0;
-    if (!ReadValue(parametersKey, StartNumName, startNumber)) {
+    if (!ReadValue(parametersKey, StartNumName.ansi, startNumber)) {
         report(Unreadable::Value);
     }
-    if (!ReadValue(parametersKey, ExtMode0Name, parameters.nExtMode0)) {
+    if (!ReadValue(parametersKey, ExtMode0Name.ansi, parameters.nExtMode0)) {
         report(Unreadable::Value);
     }
-    if (!ReadValue(parametersKey, ExtMode1Name, parameters.nExtMode1)) {
+    if (!ReadValue(parametersKey, ExtMode1Name.ansi, parameters.nExtMode1)) {
         report(Unreadable::Value);
     }
     std::int32_t maxAdapter = 0;
@@ -155,7 +163,7 @@ StoreResult StoreDriverParameters(const DriverParameters& parameters) {
         }
     }
     for (std::size_t index = 0; index < std::size(changes); ++index) {
-        if (!WriteValue(parametersKey, changes[index].name, changes[index].value)) {
+        if (!WriteValue(parametersKey, changes[index].name.ansi, changes[index].value)) {
             bool allPutBack = true;
             for (const ValueChange& written : std::span(changes).first(index)) {
                 allPutBack = PutBack(parametersKey, written) && allPutBack;

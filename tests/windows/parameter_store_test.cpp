@@ -166,7 +166,8 @@ TEST_F(ParameterStore, LoadTakesTheBytesOfValuesOfAnySizeAndType) {
         {bytes(REG_DWORD_BIG_ENDIAN, 4), true, Signed(0xC4332211), Signed(0xC4332211)},
         {bytes(REG_QWORD, 8), false, Poison, 0},
         {bytes(REG_NONE, 4), true, Signed(0xC4332211), Signed(0xC4332211)},
-        {{REG_SZ, {'7', '\0'}}, true, 0x5A5A0037, 0x37},
+        // As the registry keeps a string: UTF-16. The ANSI read takes it through the code page.
+        {{REG_SZ, {'7', 0, 0, 0}}, true, 0x5A5A0037, 0x37},
     };
     struct Target {
         const char* name;
@@ -212,7 +213,7 @@ TEST_F(ParameterStore, StoreWritesTheThreeValuesAsDwordsOrNothing) {
     };
     const DriverKeys emptyWithoutMaxAdapter{
         .maxAdapter = None, .startNum = None, .extMode0 = None, .extMode1 = None};
-    const DriverKeys odd{.startNum = RegistryValue{REG_SZ, {'7', '\0'}},
+    const DriverKeys odd{.startNum = RegistryValue{REG_SZ, {'7', 0, 0, 0}},
                          .extMode0 = RegistryValue{REG_BINARY, {1, 2, 3, 4, 5, 6, 7, 8}},
                          .extMode1 = RegistryValue{REG_DWORD, {1}}};
     const Row rows[] = {
@@ -315,6 +316,7 @@ TEST_F(ParameterStore, StoreUndoesItsWritesWhenOneFails) {
         RegistryFaults::Plan faults;
         StoreResult result;
         std::optional<RegistryValue> DriverKeys::*leftNew = nullptr; // all else as before
+        std::optional<DriverKeys> keys = std::nullopt;               // when not `keys` below
     };
     const Row rows[] = {
         {"first write fails", {.sets = Call(1)}, StoreResult::Unchanged},
@@ -336,18 +338,24 @@ TEST_F(ParameterStore, StoreUndoesItsWritesWhenOneFails) {
          {.sets = Call(3), .deletes = Call(1), .spoilingQueries = Call(2)},
          StoreResult::PartlyStored,
          &DriverKeys::extMode0},
+        // Read and put back through the ANSI calls, "\u03A9" would come back as "O".
+        {"second write fails over a string with a character outside the ANSI code page",
+         {.sets = Call(2)},
+         StoreResult::Unchanged,
+         nullptr,
+         DriverKeys{.startNum = RegistryValue{REG_SZ, {0xA9, 0x03, 0, 0}}}},
     };
     // A StartNum0 of another type and size must come back byte for byte, and ExtMode0, missing,
     // must be missing again.
     const DriverKeys keys{.startNum = RegistryValue{REG_BINARY, {1, 2, 3, 4, 5}}, .extMode0 = None};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
-        Install(keys);
+        DriverKeys expected = row.keys.value_or(keys);
+        Install(expected);
         const StoreResult result = [&] {
             RegistryFaults faults(row.faults);
             return params::StoreDriverParameters(Changed);
         }();
-        DriverKeys expected = keys;
         if (row.leftNew != nullptr) {
             expected.*row.leftNew = KeysOf(Changed).*row.leftNew;
         }

@@ -17,6 +17,12 @@ std::string ValuePath(std::string_view path, std::string_view name) {
     return std::string(path) + '\\' + std::string(name);
 }
 
+// Values are written and read through the wide calls, which move their data unconverted: the
+// ANSI ones would pass string data through the code page. The names here are ASCII.
+std::wstring WideName(std::string_view name) {
+    return {name.begin(), name.end()};
+}
+
 // Null when the key is missing; any other failure is reported.
 OwnedKey OpenKey(std::string_view path, REGSAM access) {
     HKEY key = nullptr;
@@ -185,10 +191,10 @@ bool SetValue(std::string_view path, std::string_view name, DWORD type,
     }
     const BYTE none = 0; // an empty value still needs a buffer on some versions
     const LSTATUS error =
-        RegSetValueExA(key.get(), std::string(name).c_str(), 0, type,
+        RegSetValueExW(key.get(), WideName(name).c_str(), 0, type,
                        data.empty() ? &none : data.data(), static_cast<DWORD>(data.size()));
     if (error != ERROR_SUCCESS) {
-        ReportRegistryFailure("RegSetValueExA", ValuePath(path, name), error);
+        ReportRegistryFailure("RegSetValueExW", ValuePath(path, name), error);
         return false;
     }
     return true;
@@ -203,20 +209,20 @@ std::optional<RegistryValue> ReadValue(std::string_view path, std::string_view n
     if (key == nullptr) {
         return std::nullopt;
     }
-    const std::string valueName(name);
+    const std::wstring valueName = WideName(name);
     RegistryValue value;
     DWORD size = 0;
     LSTATUS error =
-        RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &value.type, nullptr, &size);
+        RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &value.type, nullptr, &size);
     if (error == ERROR_SUCCESS) {
         value.data.resize(size);
-        error = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &value.type,
+        error = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &value.type,
                                  value.data.data(), &size);
         value.data.resize(size);
     }
     if (error != ERROR_SUCCESS) {
         if (error != ERROR_FILE_NOT_FOUND) {
-            ReportRegistryFailure("RegQueryValueExA", ValuePath(path, name), error);
+            ReportRegistryFailure("RegQueryValueExW", ValuePath(path, name), error);
         }
         return std::nullopt;
     }

@@ -66,9 +66,13 @@ RegistryFaults* s_active = nullptr;
 } // namespace
 
 RegistryFaults::RegistryFaults(Plan plan)
-    : m_plan(plan), m_query("advapi32.dll", "RegQueryValueExA", &Query),
-      m_set("advapi32.dll", "RegSetValueExA", &Set),
-      m_delete("advapi32.dll", "RegDeleteValueA", &Delete) {
+    : m_plan(plan),
+      m_query("advapi32.dll", "RegQueryValueExA", &Query<LPCSTR, &RegistryFaults::m_query>),
+      m_wideQuery("advapi32.dll", "RegQueryValueExW",
+                  &Query<LPCWSTR, &RegistryFaults::m_wideQuery>),
+      m_set("advapi32.dll", "RegSetValueExA", &Set<LPCSTR, &RegistryFaults::m_set>),
+      m_wideSet("advapi32.dll", "RegSetValueExW", &Set<LPCWSTR, &RegistryFaults::m_wideSet>),
+      m_delete("advapi32.dll", "RegDeleteValueW", &Delete) {
     s_active = this;
 }
 
@@ -84,7 +88,8 @@ bool RegistryFaults::Fails(FailingCalls failing, unsigned& count) {
     return Chosen(failing, ++count);
 }
 
-LSTATUS WINAPI RegistryFaults::Query(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type,
+template <class Name, ImportPatch<RegistryFaults::QueryCall<Name>> RegistryFaults::*Patch>
+LSTATUS WINAPI RegistryFaults::Query(HKEY key, Name name, LPDWORD reserved, LPDWORD type,
                                      LPBYTE data, LPDWORD size) {
     RegistryFaults& self = *s_active;
     if (Fails(self.m_plan.queries, self.m_queries)) {
@@ -95,18 +100,19 @@ LSTATUS WINAPI RegistryFaults::Query(HKEY key, LPCSTR name, LPDWORD reserved, LP
         *size += 4;
         return ERROR_MORE_DATA;
     }
-    return self.m_query.Original()(key, name, reserved, type, data, size);
+    return (self.*Patch).Original()(key, name, reserved, type, data, size);
 }
 
-LSTATUS WINAPI RegistryFaults::Set(HKEY key, LPCSTR name, DWORD reserved, DWORD type,
+template <class Name, ImportPatch<RegistryFaults::SetCall<Name>> RegistryFaults::*Patch>
+LSTATUS WINAPI RegistryFaults::Set(HKEY key, Name name, DWORD reserved, DWORD type,
                                    const BYTE* data, DWORD size) {
     RegistryFaults& self = *s_active;
     return Fails(self.m_plan.sets, self.m_sets)
                ? ERROR_ACCESS_DENIED
-               : self.m_set.Original()(key, name, reserved, type, data, size);
+               : (self.*Patch).Original()(key, name, reserved, type, data, size);
 }
 
-LSTATUS WINAPI RegistryFaults::Delete(HKEY key, LPCSTR name) {
+LSTATUS WINAPI RegistryFaults::Delete(HKEY key, LPCWSTR name) {
     RegistryFaults& self = *s_active;
     return Fails(self.m_plan.deletes, self.m_deletes) ? ERROR_ACCESS_DENIED
                                                       : self.m_delete.Original()(key, name);

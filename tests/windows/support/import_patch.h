@@ -56,17 +56,18 @@ constexpr FailingCalls Call(unsigned number) {
 inline constexpr FailingCalls EveryCall = ~FailingCalls{0};
 
 // Makes this program's registry calls fail on given turns while it exists, as a registry that
-// refuses one write among others would: the calls of each function are counted from the
-// construction, and those chosen fail with ERROR_ACCESS_DENIED without reaching the registry.
-// One at a time; the test's own registry helpers go through it too, so keep it short-lived.
+// refuses one write among others would: the calls of each function, ANSI and wide alike, are
+// counted from the construction, and those chosen fail with ERROR_ACCESS_DENIED without reaching
+// the registry. One at a time; the test's own registry helpers go through it too, so keep it
+// short-lived.
 class RegistryFaults {
 public:
     struct Plan {
-        FailingCalls queries = 0; // RegQueryValueExA
-        FailingCalls sets = 0;    // RegSetValueExA
-        FailingCalls deletes = 0; // RegDeleteValueA
-        // RegQueryValueExA calls that fill the buffer with 0xBD and fail with ERROR_MORE_DATA,
-        // as Windows may for a value longer than the buffer (Wine leaves the buffer alone).
+        FailingCalls queries = 0; // RegQueryValueEx
+        FailingCalls sets = 0;    // RegSetValueEx
+        FailingCalls deletes = 0; // RegDeleteValueW
+        // RegQueryValueEx calls that fill the buffer with 0xBD and fail with ERROR_MORE_DATA, as
+        // Windows may for a value longer than the buffer (Wine leaves the buffer alone).
         FailingCalls spoilingQueries = 0;
     };
 
@@ -76,11 +77,18 @@ public:
     RegistryFaults& operator=(const RegistryFaults&) = delete;
 
 private:
-    static LSTATUS WINAPI Query(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+    template <class Name>
+    using QueryCall = LSTATUS WINAPI(HKEY, Name, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+    template <class Name>
+    using SetCall = LSTATUS WINAPI(HKEY, Name, DWORD, DWORD, const BYTE*, DWORD);
+    // The replacements, for the ANSI and the wide form alike; `Patch` is the one to pass on to.
+    template <class Name, ImportPatch<QueryCall<Name>> RegistryFaults::*Patch>
+    static LSTATUS WINAPI Query(HKEY key, Name name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                 LPDWORD size);
-    static LSTATUS WINAPI Set(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+    template <class Name, ImportPatch<SetCall<Name>> RegistryFaults::*Patch>
+    static LSTATUS WINAPI Set(HKEY key, Name name, DWORD reserved, DWORD type, const BYTE* data,
                               DWORD size);
-    static LSTATUS WINAPI Delete(HKEY key, LPCSTR name);
+    static LSTATUS WINAPI Delete(HKEY key, LPCWSTR name);
     // Counts a call of the function whose plan is `failing`; true when this one is to fail.
     static bool Fails(FailingCalls failing, unsigned& count);
     static bool Chosen(FailingCalls calls, unsigned count);
@@ -89,9 +97,11 @@ private:
     unsigned m_queries = 0;
     unsigned m_sets = 0;
     unsigned m_deletes = 0;
-    ImportPatch<decltype(RegQueryValueExA)> m_query;
-    ImportPatch<decltype(RegSetValueExA)> m_set;
-    ImportPatch<decltype(RegDeleteValueA)> m_delete;
+    ImportPatch<QueryCall<LPCSTR>> m_query;
+    ImportPatch<QueryCall<LPCWSTR>> m_wideQuery;
+    ImportPatch<SetCall<LPCSTR>> m_set;
+    ImportPatch<SetCall<LPCWSTR>> m_wideSet;
+    ImportPatch<decltype(RegDeleteValueW)> m_delete;
 };
 
 } // namespace testsupport
