@@ -154,6 +154,9 @@ TEST_F(EndToEnd, AppliesStoresAndEnds) {
         {"a click, as most users apply", 0, {}},
         // The check boxes took the focus when clicked; a person tabs back to Apply.
         {"Enter on Apply", ApplyId, {}},
+        // A check box with the focus has more in its state than its check: 1 and 0 are stored.
+        {"Enter on the first check box, checked", ExtMode0Id, {}},
+        {"Enter on the second check box, unchecked", ExtMode1Id, {}},
         // Values stored with another type are read by their bytes and written back as
         // REG_DWORD.
         {"Enter in the start-port field, over values that are not REG_DWORD",
