@@ -1,4 +1,5 @@
 #include "dialog/port_setup_dlg.h"
+#include "framework/app_message.h"
 #include "framework/exchange.h"
 #include "framework/framework_ids.h"
 #include "harness/registry.h"
@@ -274,7 +275,7 @@ TEST(SettingsResources, IconHasItsFourImages) {
 // ---- The dialog on the driver's keys ----
 
 constexpr UINT TemplateWithoutSecondCheckBox = 202; // settings_dialog_test.rc
-constexpr UINT LongFailureText = 0x7000;            // settings_dialog_test.rc, 209 characters
+constexpr UINT LongFailureText = 0x7000;            // settings_dialog_test.rc, 324 characters
 
 // Application-level boxes are captioned with the program's name.
 constexpr char Caption[] = "settings_dialog_test";
@@ -987,7 +988,8 @@ TEST_F(Exchange, FailuresOtherThanValidationAreReportedByTheRunner) {
 }
 
 // Telling that memory ran out takes none: the text was loaded at set-up, and the box is shown
-// without copying it or the caption, however long the program's name is.
+// without copying it or the caption, however long the program's name is. A failure whose own text
+// there is no memory for is told as memory running out too.
 TEST_F(Exchange, OutOfMemoryIsToldWhenTheHeapIsGone) {
     CTestApplication& application = CTestApplication::Get();
     application.SetUp(GetModuleHandleA(nullptr), R"(C:\Tools\BORVEX-1.0.0.1-x64.EXE)");
@@ -995,20 +997,38 @@ TEST_F(Exchange, OutOfMemoryIsToldWhenTheHeapIsGone) {
     const HeapBackWithTheNextWindow heapBack;
     CSettingsProbe dialog;
     HWND shown = nullptr;
+    const std::function<void()> failures[] = {[] { throw std::bad_alloc(); },
+                                              [] { throw framework::UnsupportedOperation(); }};
     RunDialog(dialog, [&](HWND window) {
         shown = window;
-        dialog.beforeExchange = [](framework::ExchangeContext&) {
-            g_heapGone = true;
-            throw std::bad_alloc();
-        };
-        const bool saved = dialog.RunExchange(true);
-        g_heapGone = false; // when no box came to give it back
-        EXPECT_FALSE(saved);
+        for (const std::function<void()>& fail : failures) {
+            dialog.beforeExchange = [&](framework::ExchangeContext&) {
+                g_heapGone = true;
+                fail();
+            };
+            const bool saved = dialog.RunExchange(true);
+            g_heapGone = false; // when no box came to give it back
+            EXPECT_FALSE(saved);
+        }
         dialog.beforeExchange = nullptr;
         Click(window, IDCANCEL);
     });
     application.SetUp(GetModuleHandleA(nullptr), ModulePath());
-    EXPECT_EQ(watcher.Boxes(), OkBoxes({"Out of memory."}, "BORVEX-1.0.0.1-x64", true, shown));
+    EXPECT_EQ(watcher.Boxes(),
+              OkBoxes({"Out of memory.", "Out of memory."}, "BORVEX-1.0.0.1-x64", true, shown));
+}
+
+// Shown by its id, a text is shown whole, however long; loaded as a template, it is cut after 255
+// characters (and as a failure's own text after 127, above).
+TEST(SettingsAppMessage, LongTextsAreCutOnlyAsTemplates) {
+    char whole[512];
+    const auto length = static_cast<std::size_t>(
+        LoadStringA(GetModuleHandleA(nullptr), LongFailureText, whole, sizeof whole));
+    ASSERT_GT(length, 255u);
+    MessageBoxWatcher watcher;
+    framework::ShowAppMessage(LongFailureText);
+    EXPECT_EQ(watcher.Boxes(), OkBoxes({{whole, length}}, Caption, true, nullptr));
+    EXPECT_EQ(framework::FormatPlaceholders(LongFailureText, "", ""), std::string(whole, 255));
 }
 
 // Once the settings are stored and the restart notice is closed, Apply gets its default look back
