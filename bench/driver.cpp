@@ -1,9 +1,10 @@
 // Benchmark driver: starts BORVEX.EXE and the baseline dialog program side by side in one
 // Wine prefix and measures them from the outside, the way a user meets them: time from
 // CreateProcess to a visible dialog, the Apply round trip, the cost of a huge entry, and what
-// the running dialog holds. It prints the rows of one table.
+// the running dialog holds. It prints the rows of one table, and each launch to stderr in the
+// order run: the warm-up, then each pair with its ratio.
 //
-// usage: BENCH.EXE BASELINE.EXE BORVEX.EXE [launches] [applies] [huge-entry runs]
+// usage: BENCH.EXE BASELINE.EXE BORVEX.EXE LAUNCHES APPLIES HUGE_RUNS
 //
 // Everything is observed through the window manager, polled every millisecond, so each figure
 // carries about a millisecond of resolution.
@@ -125,6 +126,7 @@ std::string Verdict(bool met) {
 // ----- measurements ---------------------------------------------------------------------------
 
 struct Launch {
+    std::string program; // the file name of the program started
     double visibleMs;
     double closeMs;
 };
@@ -139,7 +141,13 @@ Launch MeasureLaunch(const std::string& path) {
     if (code != IDCANCEL && code != 0) {
         Fail("unexpected exit code " + std::to_string(code) + " after Quit");
     }
-    return {visible - start, NowMs() - visible};
+    return {path.substr(path.find_last_of("\\/") + 1), visible - start, NowMs() - visible};
+}
+
+// A launch as the log shows it: the program, then its two times.
+std::string Logged(const Launch& launch) {
+    return launch.program + " " + Format("%.2f ms", launch.visibleMs) + " (Quit " +
+           Format("%.2f ms", launch.closeMs) + ")";
 }
 
 struct ApplySeries {
@@ -223,8 +231,8 @@ Resources MeasureResources(const std::string& path) {
     return resources;
 }
 
-int Count(int argc, char** argv, int index, int fallback) {
-    return argc > index ? std::max(1, std::atoi(argv[index])) : fallback;
+int Count(const char* text) {
+    return std::max(1, std::atoi(text));
 }
 
 } // namespace
@@ -238,23 +246,25 @@ void ReportFailure(const std::string& what) {
 } // namespace testsupport
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s BASELINE.EXE BORVEX.EXE [launches] [applies] [huge-runs]\n",
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: %s BASELINE.EXE BORVEX.EXE LAUNCHES APPLIES HUGE_RUNS\n",
                      argv[0]);
         return 2;
     }
     const std::string baseline = argv[1];
     const std::string product = argv[2];
-    const int launches = Count(argc, argv, 3, 20);
-    const int applies = Count(argc, argv, 4, 10);
-    const int hugeRuns = Count(argc, argv, 5, 5);
+    const int launches = Count(argv[3]);
+    const int applies = Count(argv[4]);
+    const int hugeRuns = Count(argv[5]);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     Install({}); // a complete installation, so neither program shows a notice when it opens
 
-    // One of each first, unmeasured: the first start of a program in a prefix pays for
+    // One of each first, not counted: the first start of a program in a prefix pays for
     // loading Wine's DLLs from disk.
-    MeasureLaunch(baseline);
-    MeasureLaunch(product);
+    const Launch warmBase = MeasureLaunch(baseline);
+    const Launch warmProd = MeasureLaunch(product);
+    std::fprintf(stderr, "warm-up, not counted: %s, then %s\n", Logged(warmBase).c_str(),
+                 Logged(warmProd).c_str());
 
     // Alternating, with the order swapped every pair, so drift in the machine's load falls on
     // both programs alike.
@@ -269,9 +279,10 @@ int main(int argc, char** argv) {
         prodVisible.push_back(prod.visibleMs);
         baseClose.push_back(base.closeMs);
         prodClose.push_back(prod.closeMs);
-        ratios.push_back(prod.visibleMs / base.visibleMs);
-        std::fprintf(stderr, "launch %2d: baseline %.1f ms, BORVEX %.1f ms\n", i + 1,
-                     base.visibleMs, prod.visibleMs);
+        const double pairRatio = prod.visibleMs / base.visibleMs;
+        ratios.push_back(pairRatio);
+        std::fprintf(stderr, "pair %2d: %s, then %s: BORVEX/baseline %.4f\n", i + 1,
+                     Logged(first).c_str(), Logged(second).c_str(), pairRatio);
     }
 
     // Apply round trips: a valid start port, alternating values so each run writes.
@@ -305,7 +316,7 @@ int main(int argc, char** argv) {
     std::printf("| figure | baseline | BORVEX.EXE | note |\n|---|---|---|---|\n");
     Row("launch to dialog visible, median (min .. max), n=" + std::to_string(launches),
         Range(baseLaunch), Range(Summarise(prodVisible)));
-    Row("launch ratio BORVEX/baseline, median of pairs", "", Format("%.2fx", ratio),
+    Row("launch ratio BORVEX/baseline, median of pairs", "", Format("%.3fx", ratio),
         "target <= 1.10x: " + Verdict(ratio <= 1.10));
     Row("Quit clicked to process exit, median", Ms(Median(baseClose)), Ms(Median(prodClose)));
     Row("Apply round trip (Enter in 1006 to restart notice), median (min .. max), n=" +

@@ -134,9 +134,10 @@ signing_test_packages=(osslsigncode openssl python3)
 screenshot_packages=(xvfb x11-utils imagemagick)
 
 # sign_exe IN OUT: writes IN signed to OUT, with SHA-256, by the maker's certificate and key
-# (BORVEX_SIGN_CERT, BORVEX_SIGN_KEY: PEM files, the key not encrypted). With
-# BORVEX_SIGN_TIMESTAMP, an RFC 3161 time-stamp URL, the signature is time-stamped there: it then
-# proves it was made while the certificate was valid, and keeps validating after it expires.
+# (BORVEX_SIGN_CERT, BORVEX_SIGN_KEY: PEM files, the key not encrypted), naming the program as the
+# elevation prompt shows it. With BORVEX_SIGN_TIMESTAMP, an RFC 3161 time-stamp URL, the signature
+# is time-stamped there: it then proves it was made while the certificate was valid, and keeps
+# validating after it expires.
 sign_exe() {
     local timestamp=()
     [ -z "${BORVEX_SIGN_TIMESTAMP:-}" ] || timestamp=(-ts "$BORVEX_SIGN_TIMESTAMP")
