@@ -22,9 +22,9 @@ struct ControlName {
 // system's accessibility property service, and takes the names back when destroyed, which must
 // happen before the windows are. Each gets two names: the MSAA name, which every screen reader
 // asks for, and the UI Automation name, which Narrator reads. Each kind is given to all or to
-// none: without COM, without the service or after a failed call nothing of that kind is kept, the
-// dialog works as it would unnamed, and nobody is told. A client that read the names before is
-// told that they changed.
+// none: without COM, without the service or after a failed call nothing of that kind is kept, and
+// the dialog works as it would unnamed, without a word to the user. A client that read the names
+// before is told that they changed.
 class AccessibleNames {
 public:
     // `dialogName` and `controls` must outlive this object.

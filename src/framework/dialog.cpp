@@ -2,7 +2,6 @@
 
 #include "framework/application.h"
 #include "framework/exchange.h"
-#include "framework/framework_ids.h"
 #include "framework/rules/placement.h"
 
 #include <algorithm>
